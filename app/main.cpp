@@ -1,0 +1,34 @@
+// Entry point: registers the window class, creates the window and runs the message loop.
+#include <windows.h>
+
+#include "app/main_window.h"
+
+namespace {
+constexpr DWORD kMainWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;  // fixed size
+constexpr WORD kIconResourceId = 1;
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = MainWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResourceId));
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = CreateSolidBrush(RGB(247, 249, 252));
+  windowClass.lpszClassName = kMainWindowClass;
+  RegisterClassW(&windowClass);
+
+  HWND window = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, kMainWindowStyle,
+                                CW_USEDEFAULT, CW_USEDEFAULT, kMainWindowWidth,
+                                kMainWindowHeight, nullptr, nullptr, instance, nullptr);
+  if (!window) return 1;
+  ShowWindow(window, showCommand);
+  UpdateWindow(window);
+
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}

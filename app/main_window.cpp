@@ -1,0 +1,242 @@
+#include "app/main_window.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <memory>
+
+#include "app/drives.h"
+#include "app/shared_state.h"
+#include "app/utf8.h"
+#include "common/handles.h"
+#include "install/install_worker.h"
+
+namespace {
+
+constexpr COLORREF kWindowBackground = RGB(247, 249, 252);
+constexpr COLORREF kCardBackground = RGB(255, 255, 255);
+constexpr COLORREF kLocationBackground = RGB(248, 251, 255);
+constexpr COLORREF kTitleText = RGB(7, 16, 35);
+constexpr COLORREF kSubtitleText = RGB(95, 107, 122);
+constexpr COLORREF kCaptionText = RGB(66, 83, 108);
+constexpr COLORREF kButtonFace = RGB(34, 170, 136);
+constexpr COLORREF kButtonFaceDisabled = RGB(159, 216, 202);
+constexpr COLORREF kProgressBackground = RGB(234, 248, 243);
+constexpr COLORREF kButtonText = RGB(255, 255, 255);
+
+constexpr DWORD kComboStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST;
+constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE;
+constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | BS_OWNERDRAW;
+constexpr DWORD kProgressStyle = WS_CHILD | WS_VISIBLE | PBS_SMOOTH | PBS_MARQUEE;
+constexpr UINT kMarqueeIntervalMs = 20;
+
+constexpr wchar_t kStartText[] = L"开始安装";
+constexpr wchar_t kOpenFolderText[] = L"打开目录";
+constexpr wchar_t kFailureCaption[] = L"安装失败";
+
+HWND g_startButton = nullptr;
+HFONT g_titleFont = nullptr;
+HFONT g_bodyFont = nullptr;
+HFONT g_labelFont = nullptr;
+HFONT g_buttonFont = nullptr;
+
+HFONT MakeFont(int height, int weight) {
+  return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                     DEFAULT_PITCH | FF_DONTCARE, L"Microsoft YaHei UI");
+}
+
+HWND MakeControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
+                 int x, int y, int width, int height, int id, HFONT font) {
+  HWND control = CreateWindowExW(0, className, text, style, x, y, width, height, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 GetModuleHandleW(nullptr), nullptr);
+  if (font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  return control;
+}
+
+void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
+  GdiObject brush(CreateSolidBrush(colour));
+  FillRect(dc, &rect, static_cast<HBRUSH>(brush.get()));
+}
+
+// A marquee-style progress bar ignores PBM_SETPOS, so the style bit is dropped before a
+// position is shown and put back before the marquee runs again.
+void SetMarqueeStyle(bool marquee) {
+  LONG_PTR style = GetWindowLongPtrW(g_progressBar, GWL_STYLE);
+  style = marquee ? (style | PBS_MARQUEE) : (style & ~static_cast<LONG_PTR>(PBS_MARQUEE));
+  SetWindowLongPtrW(g_progressBar, GWL_STYLE, style);
+}
+
+void ShowProgress(int percent) {
+  SendMessageW(g_progressBar, PBM_SETMARQUEE, FALSE, 0);
+  SetMarqueeStyle(false);
+  SendMessageW(g_progressBar, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+}
+
+LRESULT OnCreate(HWND window) {
+  g_mainWindow = window;
+  g_installDrives = EnumerateInstallDrives();
+
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+
+  g_titleFont = MakeFont(-22, FW_BOLD);
+  g_bodyFont = MakeFont(-14, FW_NORMAL);
+  g_labelFont = MakeFont(-14, FW_BOLD);
+  g_buttonFont = MakeFont(-15, FW_BOLD);
+
+  g_driveCombo = MakeControl(window, L"ComboBox", L"", kComboStyle, 46, 174, 304, 260,
+                             IDC_DRIVE_COMBO, g_buttonFont);
+  for (const std::wstring& drive : g_installDrives)
+    SendMessageW(g_driveCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(drive.c_str()));
+  SendMessageW(g_driveCombo, CB_SETCURSEL, 0, 0);
+
+  g_locationLabel = MakeControl(window, L"Static", L"", kLabelStyle, 60, 236, 270, 22,
+                                IDC_LOCATION_LABEL, g_labelFont);
+  g_startButton = MakeControl(window, L"Button", kStartText, kButtonStyle, 386, 174, 120, 96,
+                              IDC_START_BUTTON, g_buttonFont);
+  g_progressBar = MakeControl(window, PROGRESS_CLASSW, L"", kProgressStyle, 46, 312, 460, 12,
+                              IDC_PROGRESS_BAR, nullptr);
+  SendMessageW(g_progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  SendMessageW(g_progressBar, PBM_SETBARCOLOR, 0, kButtonFace);
+  SendMessageW(g_progressBar, PBM_SETBKCOLOR, 0, kProgressBackground);
+
+  UpdateInstallLocationLabel();
+  return 0;
+}
+
+LRESULT OnPaint(HWND window) {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  RECT client;
+  GetClientRect(window, &client);
+  FillSolid(dc, client, kWindowBackground);
+  FillSolid(dc, RECT{20, 20, 540, 360}, kCardBackground);
+  FillSolid(dc, RECT{46, 226, 350, 270}, kLocationBackground);
+  DrawTextBlock(dc, L"霁岚舟", 46, 44, 240, 30, g_titleFont, kTitleText);
+  DrawTextBlock(dc, L"选择安装盘符，安装器会自动下载、解压并创建桌面快捷方式", 46, 80, 460, 42,
+                g_bodyFont, kSubtitleText);
+  DrawTextBlock(dc, L"安装位置", 46, 144, 120, 22, g_labelFont, kCaptionText);
+  DrawTextBlock(dc, L"操作", 386, 144, 120, 22, g_labelFont, kCaptionText);
+  EndPaint(window, &paint);
+  return 0;
+}
+
+LRESULT OnDrawItem(HWND window, WPARAM wParam, LPARAM lParam) {
+  const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+  if (item->CtlID != IDC_START_BUTTON)
+    return DefWindowProcW(window, WM_DRAWITEM, wParam, lParam);
+
+  const bool disabled = (item->itemState & ODS_DISABLED) != 0;
+  FillSolid(item->hDC, item->rcItem, disabled ? kButtonFaceDisabled : kButtonFace);
+  SetTextColor(item->hDC, kButtonText);
+  SetBkMode(item->hDC, TRANSPARENT);
+  HGDIOBJ previousFont = SelectObject(item->hDC, g_buttonFont);
+  wchar_t text[64] = {};
+  GetWindowTextW(item->hwndItem, text, 64);
+  RECT rect = item->rcItem;
+  DrawTextW(item->hDC, text, -1, &rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  SelectObject(item->hDC, previousFont);
+  return TRUE;
+}
+
+void StartInstallation() {
+  EnableWindow(g_startButton, FALSE);
+  EnableWindow(g_driveCombo, FALSE);
+  SetMarqueeStyle(true);
+  SendMessageW(g_progressBar, PBM_SETMARQUEE, TRUE, kMarqueeIntervalMs);
+  // Nothing waits for the worker; it reports through WM_INSTALL_DONE.
+  KernelHandle(CreateThread(nullptr, 0, InstallWorker, nullptr, 0, nullptr));
+}
+
+LRESULT OnCommand(WPARAM wParam) {
+  const int id = LOWORD(wParam);
+  const int code = HIWORD(wParam);
+  if (id == IDC_START_BUTTON && code == BN_CLICKED) {
+    if (!g_installedFolder.empty()) {
+      ShellExecuteW(g_mainWindow, L"open", g_installedFolder.c_str(), nullptr, nullptr,
+                    SW_SHOWNORMAL);
+    } else {
+      StartInstallation();
+    }
+  } else if (id == IDC_DRIVE_COMBO && code == CBN_SELCHANGE) {
+    UpdateInstallLocationLabel();
+  }
+  return 0;
+}
+
+LRESULT OnCtlColorStatic(HDC dc, HWND control) {
+  // Created once, kept for the life of the process.
+  static HBRUSH locationBrush = nullptr;
+  static HBRUSH whiteBrush = nullptr;
+  if (control == g_locationLabel) {
+    SetTextColor(dc, kTitleText);
+    SetBkColor(dc, kLocationBackground);
+    if (!locationBrush) locationBrush = CreateSolidBrush(kLocationBackground);
+    return reinterpret_cast<LRESULT>(locationBrush);
+  }
+  SetBkMode(dc, TRANSPARENT);
+  if (!whiteBrush) whiteBrush = CreateSolidBrush(kCardBackground);
+  return reinterpret_cast<LRESULT>(whiteBrush);
+}
+
+LRESULT OnInstallDone(WPARAM wParam, LPARAM lParam) {
+  // The text array is ours from the moment it was posted.
+  std::unique_ptr<char[]> errorText(reinterpret_cast<char*>(lParam));
+  SendMessageW(g_progressBar, PBM_SETMARQUEE, FALSE, 0);
+  EnableWindow(g_startButton, TRUE);
+  EnableWindow(g_driveCombo, TRUE);
+  if (wParam != 0) {
+    ShowProgress(100);
+    SetWindowTextW(g_startButton, kOpenFolderText);
+    return 0;
+  }
+  ShowProgress(0);
+  const std::wstring message = errorText ? Utf8ToWide(errorText.get()) : kFailureCaption;
+  errorText.reset();
+  MessageBoxW(g_mainWindow, message.c_str(), kFailureCaption, MB_OK | MB_ICONERROR);
+  return 0;
+}
+
+LRESULT OnDestroy() {
+  for (HFONT font : {g_titleFont, g_bodyFont, g_labelFont, g_buttonFont}) DeleteObject(font);
+  PostQuitMessage(0);
+  return 0;
+}
+
+}  // namespace
+
+void DrawTextBlock(HDC dc, const wchar_t* text, int x, int y, int width, int height,
+                   HFONT font, COLORREF colour) {
+  HGDIOBJ previousFont = SelectObject(dc, font);
+  SetTextColor(dc, colour);
+  SetBkMode(dc, TRANSPARENT);
+  RECT rect = {x, y, x + width, y + height};
+  DrawTextW(dc, text, -1, &rect, DT_WORDBREAK);
+  SelectObject(dc, previousFont);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate(window);
+    case WM_PAINT:
+      return OnPaint(window);
+    case WM_DRAWITEM:
+      return OnDrawItem(window, wParam, lParam);
+    case WM_COMMAND:
+      return OnCommand(wParam);
+    case WM_CTLCOLORSTATIC:
+      return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_INSTALL_PROGRESS:
+      ShowProgress(static_cast<int>(wParam));
+      return 0;
+    case WM_INSTALL_DONE:
+      return OnInstallDone(wParam, lParam);
+    case WM_DESTROY:
+      return OnDestroy();
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}

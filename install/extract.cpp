@@ -1,0 +1,3 @@
+#include "install/extract.h"
+
+bool ExtractZipToFolder(const std::wstring&, const std::wstring&) { return false; }

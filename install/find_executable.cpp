@@ -1,0 +1,3 @@
+#include "install/find_executable.h"
+
+std::wstring FindProductExecutable(const std::wstring&) { return {}; }

@@ -1,0 +1,3 @@
+#include "install/zip_reader.h"
+
+bool ExtractZipArchive(const std::wstring&, const std::wstring&) { return false; }

@@ -1,0 +1,12 @@
+// The one network operation: a synchronous HTTP or HTTPS GET through WinHTTP.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Returns the body (memory mode, destinationPath empty) or writes it to destinationPath and
+// returns an empty string. A non-null progressBar switches on WM_INSTALL_PROGRESS posting to
+// the main window. Failures throw std::runtime_error with the user's Chinese text.
+std::string HttpGet(const std::wstring& url, const std::wstring& apiKey,
+                    const std::wstring& destinationPath, HWND progressBar);

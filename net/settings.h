@@ -1,0 +1,15 @@
+// The downloader settings that the settings server hands out.
+#pragma once
+
+#include <string>
+
+struct DownloaderSettings {
+  std::wstring api_base_url;
+  std::wstring api_key;
+  std::wstring download_url;
+};
+
+// Fills the record from the settings server's answer; transfer failures throw.
+DownloaderSettings FetchDownloaderSettings();
+// The reading of an answer body, defaults included.
+DownloaderSettings ParseDownloaderSettings(const std::string& body);

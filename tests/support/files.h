@@ -1,0 +1,24 @@
+// Real files for the tests: a private folder that is removed afterwards, and small file helpers.
+#pragma once
+
+#include <string>
+
+class TempFolder {
+ public:
+  TempFolder();   // a new, empty folder under %TEMP%
+  ~TempFolder();  // removes it with everything in it
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::wstring& path() const { return path_; }
+  std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+ private:
+  std::wstring path_;
+};
+
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadBytes(const std::wstring& path);
+bool PathExists(const std::wstring& path);
+void MakeFolders(const std::wstring& path);  // with every missing parent
+void RemoveTree(const std::wstring& path);

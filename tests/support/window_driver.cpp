@@ -1,0 +1,162 @@
+#include "support/window_driver.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "app/main_window.h"
+
+std::wstring TestProgramFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder = path;
+  return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+namespace {
+
+struct WindowSearch {
+  DWORD processId;
+  const wchar_t* className;
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  wchar_t className[64] = {};
+  GetClassNameW(window, className, 64);
+  if (pid == search->processId && wcscmp(className, search->className) == 0 &&
+      (!search->owner || GetWindow(window, GW_OWNER) == search->owner) &&
+      IsWindowVisible(window)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindProcessWindow(DWORD processId, const wchar_t* className, HWND owner = nullptr) {
+  WindowSearch search = {processId, className, owner, nullptr};
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+}  // namespace
+
+InstallerProcess::InstallerProcess(const std::wstring& exePath) {
+  std::wstring path = exePath.empty() ? TestProgramFolder() + L"\\TovarelinInstaller.exe" : exePath;
+  std::wstring commandLine = L"\"" + path + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &info)) {
+    ADD_FAILURE() << "cannot start the installer, error " << GetLastError();
+    return;
+  }
+  KernelHandle thread(info.hThread);
+  process_.reset(info.hProcess);
+  processId_ = info.dwProcessId;
+  WaitUntil([&] {
+    window_ = FindProcessWindow(processId_, kMainWindowClass);
+    return window_ != nullptr;
+  });
+  if (!window_) ADD_FAILURE() << "the installer's window did not appear";
+}
+
+InstallerProcess::~InstallerProcess() {
+  if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_.get(), 99);
+    WaitForSingleObject(process_.get(), 5000);
+  }
+}
+
+std::wstring InstallerProcess::Text(HWND control) const {
+  wchar_t text[512] = {};
+  SendMessageW(control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+std::vector<std::wstring> InstallerProcess::DriveEntries() const {
+  HWND combo = control(IDC_DRIVE_COMBO);
+  std::vector<std::wstring> entries;
+  const auto count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    wchar_t text[64] = {};
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+    entries.push_back(text);
+  }
+  return entries;
+}
+
+int InstallerProcess::DriveSelection() const {
+  return static_cast<int>(SendMessageW(control(IDC_DRIVE_COMBO), CB_GETCURSEL, 0, 0));
+}
+
+int InstallerProcess::ProgressPosition() const {
+  return static_cast<int>(SendMessageW(control(IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0));
+}
+
+bool InstallerProcess::ProgressIsMarquee() const {
+  return (GetWindowLongPtrW(control(IDC_PROGRESS_BAR), GWL_STYLE) & PBS_MARQUEE) != 0;
+}
+
+COLORREF InstallerProcess::PixelAt(HWND control, int x, int y) const {
+  // The screen DC reads as white under Wine; copy into a bitmap of our own first.
+  HDC source = GetDC(control);
+  HDC memory = CreateCompatibleDC(source);
+  GdiObject bitmap(CreateCompatibleBitmap(source, 1, 1));
+  HGDIOBJ previous = SelectObject(memory, bitmap.get());
+  BitBlt(memory, 0, 0, 1, 1, source, x, y, SRCCOPY);
+  const COLORREF colour = GetPixel(memory, 0, 0);
+  SelectObject(memory, previous);
+  DeleteDC(memory);
+  ReleaseDC(control, source);
+  return colour;
+}
+
+void InstallerProcess::PressButton() {
+  SendMessageW(control(IDC_START_BUTTON), BM_CLICK, 0, 0);
+}
+
+void InstallerProcess::SelectDrive(int index) {
+  HWND combo = control(IDC_DRIVE_COMBO);
+  SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendMessageW(window_, WM_COMMAND, MAKEWPARAM(IDC_DRIVE_COMBO, CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo));
+}
+
+MessageBoxInfo InstallerProcess::FindMessageBox() const {
+  MessageBoxInfo box;
+  box.window = FindProcessWindow(processId_, L"#32770", window_);
+  if (box.window) {
+    box.caption = Text(box.window);
+    box.text = Text(GetDlgItem(box.window, 0xFFFF));  // the message box's text control
+  }
+  return box;
+}
+
+void InstallerProcess::DismissMessageBox(const MessageBoxInfo& box) {
+  PostMessageW(box.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  WaitUntil([&] { return !IsWindow(box.window); });
+}
+
+void InstallerProcess::Close() { PostMessageW(window_, WM_CLOSE, 0, 0); }
+
+bool InstallerProcess::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
+  if (WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) return false;
+  GetExitCodeProcess(process_.get(), exitCode);
+  return true;
+}

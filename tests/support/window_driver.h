@@ -1,0 +1,60 @@
+// Starts the real installer and reads and presses its window from outside, as a person would.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/handles.h"
+
+// The folder that holds the running test program (and the installer beside it).
+std::wstring TestProgramFolder();
+
+// Polls until the condition holds or the time is up; true when it held.
+bool WaitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+struct MessageBoxInfo {
+  HWND window = nullptr;
+  std::wstring caption;
+  std::wstring text;
+};
+
+class InstallerProcess {
+ public:
+  // Starts TovarelinInstaller.exe (or another program) and waits for its main window.
+  explicit InstallerProcess(const std::wstring& exePath = L"");
+  ~InstallerProcess();  // terminates the process if it is still running
+  InstallerProcess(const InstallerProcess&) = delete;
+  InstallerProcess& operator=(const InstallerProcess&) = delete;
+
+  HWND window() const { return window_; }
+  HWND control(int id) const { return GetDlgItem(window_, id); }
+  DWORD processId() const { return processId_; }
+
+  std::wstring Text(HWND control) const;
+  bool Enabled(HWND control) const { return IsWindowEnabled(control) != FALSE; }
+  std::vector<std::wstring> DriveEntries() const;
+  int DriveSelection() const;
+  int ProgressPosition() const;
+  bool ProgressIsMarquee() const;
+  COLORREF PixelAt(HWND control, int x, int y) const;  // client coordinates of the control
+
+  void PressButton();
+  void SelectDrive(int index);  // as the user does: selection plus CBN_SELCHANGE
+
+  // The message box the installer shows, or a null window when none is up.
+  MessageBoxInfo FindMessageBox() const;
+  void DismissMessageBox(const MessageBoxInfo& box);
+
+  void Close();                      // WM_CLOSE, as the title bar's close box does
+  bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
+
+ private:
+  KernelHandle process_;
+  DWORD processId_ = 0;
+  HWND window_ = nullptr;
+};
