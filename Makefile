@@ -1,8 +1,11 @@
 # make run   the installer's window under Wine (on Xvfb, with a screenshot, when no display)
 # make test  everything: missing packages, configure, build, all tests
+# make bench release build in build-bench/, then our download, extraction and search timed
+#            beside nginx, curl and unzip on loopback (figures in build-bench/bench.json)
 BUILD ?= build
+BENCH_BUILD ?= build-bench
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test bench clean
 
 all: build
 
@@ -20,6 +23,13 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure
+
+bench: deps
+	@bench/install-nginx.sh
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTOVARELIN_BENCH=ON
+	cmake --build $(BENCH_BUILD) -j 2
+	python3 bench/run_bench.py $(BENCH_BUILD)
 
 clean:
 	rm -rf $(BUILD)

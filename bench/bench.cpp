@@ -1,0 +1,151 @@
+// Times the installer's own download, extraction and search from inside Wine (or Windows).
+// Each command prints one JSON line for bench/run_bench.py, which runs the anchors.
+//
+//   tovarelin_bench download URL FILE     HttpGet in file mode, progress counted
+//   tovarelin_bench ceiling URL           raw WinHTTP read loop, nothing kept
+//   tovarelin_bench extract ZIP FOLDER    ExtractZipArchive into an existing folder
+//   tovarelin_bench find ROOT REPEATS     FindProductExecutable, REPEATS times
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/shared_state.h"
+#include "app/utf8.h"
+#include "bench/message_counter.h"
+#include "bench/tree_walk.h"
+#include "bench/winhttp_ceiling.h"
+#include "constants.h"
+#include "install/find_executable.h"
+#include "install/zip_reader.h"
+#include "net/http_get.h"
+
+namespace {
+class Stopwatch {
+ public:
+  Stopwatch() {
+    QueryPerformanceFrequency(&frequency_);
+    QueryPerformanceCounter(&start_);
+  }
+  double Seconds() const {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart - start_.QuadPart) / frequency_.QuadPart;
+  }
+
+ private:
+  LARGE_INTEGER frequency_;
+  LARGE_INTEGER start_;
+};
+
+std::string JsonText(const std::string& text) {
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+// Builds one flat JSON object, field by field.
+class JsonLine {
+ public:
+  JsonLine& Add(const char* key, const std::string& rawValue) {
+    line_ += (line_.empty() ? "{" : ", ") + JsonText(key) + ": " + rawValue;
+    return *this;
+  }
+  JsonLine& Add(const char* key, std::uint64_t value) { return Add(key, std::to_string(value)); }
+  JsonLine& Add(const char* key, double value) { return Add(key, std::to_string(value)); }
+  JsonLine& Add(const char* key, bool value) { return Add(key, std::string(value ? "true" : "false")); }
+  void Print() const {
+    std::printf("%s}\n", line_.c_str());
+    std::fflush(stdout);
+  }
+
+ private:
+  std::string line_;
+};
+
+std::uint64_t PeakWorkingSet() {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof(counters);
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+  return counters.PeakWorkingSetSize;
+}
+
+std::uint64_t FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+void Download(const std::wstring& url, const std::wstring& file) {
+  Stopwatch watch;
+  const ProgressTally tally =
+      RunWithProgressWindow([&] { HttpGet(url, L"", file, g_mainWindow); });
+  const double seconds = watch.Seconds();
+  JsonLine()
+      .Add("seconds", seconds)
+      .Add("bytes", FileSize(file))
+      .Add("messages", std::uint64_t{tally.messages})
+      .Add("last_percent", std::uint64_t{tally.lastPercent})
+      .Add("went_backwards", tally.wentBackwards)
+      .Add("peak_working_set", PeakWorkingSet())
+      .Print();
+}
+
+void Ceiling(const std::wstring& url) {
+  Stopwatch watch;
+  const std::uint64_t bytes = ReadBodyWithoutKeeping(url);
+  const double seconds = watch.Seconds();
+  JsonLine().Add("seconds", seconds).Add("bytes", bytes).Add("peak_working_set", PeakWorkingSet()).Print();
+}
+
+void Extract(const std::wstring& zip, const std::wstring& folder) {
+  Stopwatch watch;
+  const bool ok = ExtractZipArchive(zip, folder);
+  const double seconds = watch.Seconds();
+  JsonLine().Add("seconds", seconds).Add("ok", ok).Add("peak_working_set", PeakWorkingSet()).Print();
+}
+
+void Find(const std::wstring& root, int repeats) {
+  std::string times = "[";
+  std::wstring found;
+  for (int i = 0; i < repeats; ++i) {
+    Stopwatch watch;
+    found = FindProductExecutable(root);
+    times += (i ? ", " : "") + std::to_string(watch.Seconds());
+  }
+  const WalkCount walk = CountSearchWalk(root, kProductExeName);
+  JsonLine()
+      .Add("seconds", times + "]")
+      .Add("found", JsonText(WideToUtf8(found)))
+      .Add("entries", walk.entries)
+      .Add("entries_before_match", walk.entriesBeforeMatch)
+      .Add("walk_found", walk.found)
+      .Print();
+}
+
+void Run(const std::vector<std::wstring>& args) {
+  const std::wstring command = args.empty() ? L"" : args[0];
+  if (command == L"download" && args.size() == 3) return Download(args[1], args[2]);
+  if (command == L"ceiling" && args.size() == 2) return Ceiling(args[1]);
+  if (command == L"extract" && args.size() == 3) return Extract(args[1], args[2]);
+  if (command == L"find" && args.size() == 3) return Find(args[1], std::stoi(args[2]));
+  throw std::runtime_error("usage: download URL FILE | ceiling URL | extract ZIP FOLDER | find ROOT REPEATS");
+}
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  try {
+    Run(std::vector<std::wstring>(argv + 1, argv + argc));
+    return 0;
+  } catch (const std::exception& failure) {
+    JsonLine().Add("error", JsonText(failure.what())).Print();
+    return 1;
+  }
+}

@@ -1,0 +1,117 @@
+"""The benchmark's table, its targets and the closing line of ratios."""
+import statistics
+
+MIB = 1 << 20
+KIB = 1 << 10
+SYSTEM_DLLS = {
+    "advapi32.dll", "bcrypt.dll", "comctl32.dll", "comdlg32.dll", "crypt32.dll", "gdi32.dll",
+    "kernel32.dll", "msvcrt.dll", "ntdll.dll", "ole32.dll", "oleaut32.dll", "shell32.dll",
+    "shlwapi.dll", "user32.dll", "uxtheme.dll", "version.dll", "winhttp.dll", "ws2_32.dll",
+}
+
+
+def _median(values):
+    return statistics.median(values)
+
+
+def _runs(values, unit, digits=1):
+    return "median %.*f %s  (runs: %s)" % (digits, _median(values), unit,
+                                            ", ".join("%.*f" % (digits, v) for v in values))
+
+
+class _Table:
+    def __init__(self):
+        self.lines = []
+        self.targets = {}
+
+    def row(self, phase, figure, value, target="", met=None, key=None):
+        verdict = "" if met is None else ("met" if met else "MISSED")
+        self.lines.append("%-11s %-34s %-46s %-11s %s" % (phase, figure, value, target, verdict))
+        if key and met is not None:
+            self.targets[key] = {"value": value, "target": target, "met": met}
+
+    def failed(self, phase, error):
+        self.lines.append("%-11s %s" % (phase, "ERROR: " + error))
+        self.targets[phase] = {"value": "error", "target": "", "met": False}
+
+
+def _download(t, d, ratios):
+    ours, curl, ceiling = (_median(d[k]) for k in ("httpget_mib_s", "curl_mib_s", "ceiling_mib_s"))
+    ratios["HttpGet/ceiling"], ratios["HttpGet/curl"] = ours / ceiling, ours / curl
+    t.row("download", "HttpGet, file, progress (MiB/s)", _runs(d["httpget_mib_s"], ""))
+    t.row("", "raw WinHTTP ceiling (MiB/s)", _runs(d["ceiling_mib_s"], ""))
+    t.row("", "curl -o file (MiB/s)", _runs(d["curl_mib_s"], ""))
+    t.row("", "HttpGet / ceiling", "%.3f" % (ours / ceiling), ">= 0.95", ours / ceiling >= 0.95,
+          "httpget_vs_ceiling")
+    t.row("", "HttpGet / curl", "%.3f" % (ours / curl))
+    most = max(d["progress_messages"])
+    t.row("progress", "messages per %d MiB download" % d["mib"],
+          "%d (last percent %s)" % (most, "/".join(map(str, sorted(set(d["last_percent"]))))),
+          "<= 101", most <= 101, "progress_messages")
+
+
+def _growth(t, figure, d, growth, name):
+    peaks = d["peak_working_set"]
+    sizes = sorted(peaks, key=int)
+    small, large = peaks[sizes[0]], peaks[sizes[-1]]
+    growth[name] = (large - small) / MIB
+    t.row("memory", figure % tuple(sizes),
+          "%.1f / %.1f MiB, growth %+.2f MiB" % (small / MIB, large / MIB, growth[name]),
+          "< 8 MiB", growth[name] < 8, name + "_memory")
+
+
+def _extraction(t, d, ratios):
+    ours, unzip = _median(d["stand_in_mib_s"]), _median(d["unzip_mib_s"])
+    ratios["stand-in/unzip"] = ours / unzip
+    t.row("extraction", "%d files, %.0f MiB (%.0f MiB packed)"
+          % (d["files"], d["bytes"] / MIB, d["packed_bytes"] / MIB), "")
+    t.row("", "ExtractZipArchive (MiB/s)", _runs(d["stand_in_mib_s"], ""))
+    t.row("", "unzip -q (MiB/s)", _runs(d["unzip_mib_s"], ""))
+    t.row("", "stand-in / unzip", "%.3f" % (ours / unzip), ">= 0.5", ours / unzip >= 0.5,
+          "extraction_vs_unzip")
+
+
+def _search(t, d):
+    t.row("search", "tree entries; passed before the find", "%d; %d" % (d["entries"], d["entries_before_match"]))
+    t.row("", "product at the end of the walk (ms)", _runs([s * 1000 for s in d["found_seconds"]], ""))
+    t.row("", "no product (ms)", _runs([s * 1000 for s in d["none_seconds"]], ""))
+
+
+def _size(t, d):
+    t.row("size", "TovarelinInstaller.exe (bytes)", "%d (%.1f KiB)" % (d["bytes"], d["bytes"] / KIB),
+          "<= 400 KiB", d["bytes"] <= 400 * KIB, "installer_size")
+    t.row("", "symbol table entries", str(d["coff_symbols"]), "0 (strip)", d["coff_symbols"] == 0,
+          "installer_stripped")
+    foreign = [dll for dll in d["imports"] if dll.lower() not in SYSTEM_DLLS]
+    t.row("", "imported DLLs", ", ".join(d["imports"]), "system only", not foreign, "installer_imports")
+
+
+def evaluate(results):
+    """Returns the printed lines, the targets with their verdicts, and the summary line."""
+    t, ratios, growth = _Table(), {}, {}
+    t.lines.append("Tovarelin benchmark on %s (%d cores), %s; every figure from this one run"
+                   % (results["host"], results["cores"], results["date"]))
+    t.lines.append("%-11s %-34s %-46s %-11s %s" % ("phase", "figure", "value", "target", "verdict"))
+    shows = {
+        "download": lambda d: _download(t, d, ratios),
+        "download_memory": lambda d: _growth(t, "peak WS, HttpGet %s MiB / %s MiB", d, growth,
+                                             "download"),
+        "extraction": lambda d: _extraction(t, d, ratios),
+        "extraction_memory": lambda d: _growth(t, "peak WS, one entry %s MiB / %s MiB", d, growth,
+                                               "extraction"),
+        "search": lambda d: _search(t, d),
+        "size": lambda d: _size(t, d),
+    }
+    for name, show in shows.items():
+        if "error" in results[name]:
+            t.failed(name, results[name]["error"])
+        else:
+            show(results[name])
+    t.lines.append("(peak WS: PeakWorkingSetSize from GetProcessMemoryInfo inside the bench process)")
+    t.lines.append("measuring took %.0f s" % results["bench_seconds"])
+    met = sum(1 for v in t.targets.values() if v["met"])
+    parts = ["%s %.3f" % (k, v) for k, v in ratios.items()]
+    parts += ["memory growth %s %+.2f MiB" % (k, v) for k, v in growth.items()]
+    summary = "summary: %s; targets met %d of %d" % ("; ".join(parts), met, len(t.targets))
+    t.lines.append(summary)
+    return t.lines, t.targets, summary

@@ -1,0 +1,262 @@
+#!/usr/bin/env python3
+"""make bench: the installer's download, extraction and search, measured in one run beside
+curl, unzip and a raw WinHTTP loop on the same data over loopback.
+
+    run_bench.py BUILD_DIR
+
+Sizes come from the environment so that a small run can come first, e.g.
+BENCH_RUNS=2 BENCH_DOWNLOAD_MIB=32 BENCH_EXTRACT_MIB=20 BENCH_EXTRACT_FILES=300.
+"""
+import json
+import os
+import shutil
+import socket
+import statistics
+import subprocess
+import sys
+import time
+import zipfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import bench_data  # noqa: E402
+import bench_report  # noqa: E402
+from nginx_server import NginxServer  # noqa: E402
+
+REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+MIB = bench_data.MIB
+SETTINGS = {  # name: (environment variable, default)
+    "runs": ("BENCH_RUNS", 5),
+    "download_mib": ("BENCH_DOWNLOAD_MIB", 512),
+    "memory_small_mib": ("BENCH_MEMORY_SMALL_MIB", 16),
+    "memory_large_mib": ("BENCH_MEMORY_LARGE_MIB", 1024),
+    "extract_mib": ("BENCH_EXTRACT_MIB", 200),
+    "extract_files": ("BENCH_EXTRACT_FILES", 3000),
+    "single_entry_mib": ("BENCH_SINGLE_ENTRY_MIB", 256),
+    "search_entries": ("BENCH_SEARCH_ENTRIES", 20000),
+}
+
+
+def log(text):
+    print("[bench] " + text, file=sys.stderr, flush=True)
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def mib_per_s(size, seconds):
+    return size / MIB / seconds
+
+
+class BenchProgram:
+    """tovarelin_bench.exe under Wine, through the tests' runner and its prefix."""
+
+    def __init__(self, build):
+        self.build = build
+        self.exe = os.path.join(build, "bin", "tovarelin_bench.exe")
+        self.env = {k: v for k, v in os.environ.items() if "proxy" not in k.lower()}
+
+    def run(self, *args):
+        runner = os.path.join(REPO, "tests", "wine", "run.sh")
+        done = subprocess.run([runner, self.build, self.exe, *args], env=self.env,
+                              capture_output=True, timeout=900)
+        lines = [l for l in done.stdout.decode("utf-8", "replace").splitlines() if l.startswith("{")]
+        if not lines:
+            raise RuntimeError("bench program printed nothing (exit %d): %s"
+                               % (done.returncode, done.stderr.decode("utf-8", "replace")[-500:]))
+        result = json.loads(lines[-1])
+        if "error" in result:
+            raise RuntimeError("%s failed: %s" % (args[0], result["error"]))
+        return result
+
+
+def expect_size(what, got, want):
+    if got != want:
+        raise RuntimeError("%s delivered %d bytes, expected %d" % (what, got, want))
+
+
+def measure_download(cfg, bench, server, data, work):
+    size = cfg["download_mib"] * MIB
+    name = os.path.basename(bench_data.download_file(data, cfg["download_mib"]))
+    url = server.url(name)
+    target = os.path.join(work, "download.bin")
+    ours, curl, ceiling, messages = [], [], [], []
+    for run in range(cfg["runs"]):
+        log("download %d/%d: HttpGet, curl, raw WinHTTP (%d MiB each)" % (run + 1, cfg["runs"], cfg["download_mib"]))
+        got = bench.run("download", url, windows_path(target))
+        expect_size("HttpGet", got["bytes"], size)
+        if got["went_backwards"]:
+            raise RuntimeError("progress went backwards")
+        ours.append(mib_per_s(size, got["seconds"]))
+        messages.append((got["messages"], got["last_percent"]))
+        os.remove(target)
+        out = subprocess.run(["curl", "--noproxy", "*", "-sS", "-o", target, "-w",
+                              "%{size_download} %{time_total}", url],
+                             check=True, capture_output=True, text=True).stdout.split()
+        expect_size("curl", int(out[0]), size)
+        curl.append(mib_per_s(size, float(out[1])))
+        os.remove(target)
+        got = bench.run("ceiling", url)
+        expect_size("raw WinHTTP", got["bytes"], size)
+        ceiling.append(mib_per_s(size, got["seconds"]))
+    return {"mib": cfg["download_mib"], "httpget_mib_s": ours, "curl_mib_s": curl,
+            "ceiling_mib_s": ceiling, "progress_messages": [m for m, _ in messages],
+            "last_percent": [p for _, p in messages]}
+
+
+def measure_download_memory(cfg, bench, server, data, work):
+    peaks = {}
+    for key in ("memory_small_mib", "memory_large_mib"):
+        mib = cfg[key]
+        log("memory: HttpGet of %d MiB in a process of its own" % mib)
+        url = server.url(os.path.basename(bench_data.download_file(data, mib)))
+        target = os.path.join(work, "memory.bin")
+        got = bench.run("download", url, windows_path(target))
+        expect_size("HttpGet", got["bytes"], mib * MIB)
+        os.remove(target)
+        peaks[mib] = got["peak_working_set"]
+    return {"peak_working_set": peaks}
+
+
+def expect_tree(what, folder, files, size):
+    got = tree_summary(folder)
+    if got != (files, size):
+        raise RuntimeError("%s left %d files of %d bytes, expected %d files of %d bytes"
+                           % ((what,) + got + (files, size)))
+
+
+def tree_summary(folder):
+    files = total = 0
+    for parent, _, names in os.walk(folder):
+        for name in names:
+            files += 1
+            total += os.path.getsize(os.path.join(parent, name))
+    return files, total
+
+
+def zip_summary(path):
+    with zipfile.ZipFile(path) as archive:
+        entries = [e for e in archive.infolist() if not e.is_dir()]
+    return len(entries), sum(e.file_size for e in entries), sum(e.compress_size for e in entries)
+
+
+def fresh_folder(path):
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+    return path
+
+
+def extract_ours(bench, package, folder):
+    got = bench.run("extract", windows_path(package), windows_path(fresh_folder(folder)))
+    if not got["ok"]:
+        raise RuntimeError("ExtractZipArchive returned false for %s" % package)
+    return got
+
+
+def measure_extraction(cfg, bench, data, work):
+    log("extraction: making the %d MiB package of %d files (once)" % (cfg["extract_mib"], cfg["extract_files"]))
+    package = bench_data.package_zip(data, cfg["extract_mib"], cfg["extract_files"])
+    files, size, packed = zip_summary(package)
+    ours, unzip = [], []
+    for run in range(cfg["runs"]):
+        log("extraction %d/%d: ExtractZipArchive, unzip -q" % (run + 1, cfg["runs"]))
+        folder = os.path.join(work, "extract")
+        got = extract_ours(bench, package, folder)
+        expect_tree("ExtractZipArchive", folder, files, size)
+        ours.append(mib_per_s(size, got["seconds"]))
+        fresh_folder(folder)
+        start = time.perf_counter()
+        subprocess.run(["unzip", "-q", package, "-d", folder], check=True,
+                       env=dict(os.environ, LC_ALL="C.UTF-8"))
+        unzip.append(mib_per_s(size, time.perf_counter() - start))
+        expect_tree("unzip", folder, files, size)
+        shutil.rmtree(folder)
+    return {"files": files, "bytes": size, "packed_bytes": packed,
+            "stand_in_mib_s": ours, "unzip_mib_s": unzip}
+
+
+def measure_extraction_memory(cfg, bench, data, work):
+    peaks = {}
+    for mib in (1, cfg["single_entry_mib"]):
+        log("memory: ExtractZipArchive of one %d MiB entry in a process of its own" % mib)
+        folder = os.path.join(work, "single")
+        got = extract_ours(bench, bench_data.single_entry_zip(data, mib), folder)
+        expect_tree("ExtractZipArchive", folder, 1, mib * MIB)
+        shutil.rmtree(folder)
+        peaks[mib] = got["peak_working_set"]
+    return {"peak_working_set": peaks}
+
+
+def measure_search(cfg, bench, data):
+    root, exe = bench_data.search_tree(data, cfg["search_entries"])
+    log("search: FindProductExecutable %d times, with the product last and with none" % cfg["runs"])
+    found = bench.run("find", windows_path(root), str(cfg["runs"]))
+    if found["found"] != windows_path(exe):
+        raise RuntimeError("search found %r, expected %r" % (found["found"], windows_path(exe)))
+    aside = os.path.join(data, "aside.exe")
+    os.rename(exe, aside)
+    try:
+        none = bench.run("find", windows_path(root), str(cfg["runs"]))
+    finally:
+        os.rename(aside, exe)
+    if none["found"]:
+        raise RuntimeError("search without the product found %r" % none["found"])
+    return {"entries": found["entries"], "entries_before_match": found["entries_before_match"],
+            "found_seconds": found["seconds"], "none_seconds": none["seconds"]}
+
+
+def measure_size(build):
+    exe = os.path.join(build, "bin", "TovarelinInstaller.exe")
+    dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", exe], check=True,
+                          capture_output=True, text=True).stdout
+    dlls = [l.split(":", 1)[1].strip() for l in dump.splitlines() if "DLL Name:" in l]
+    with open(exe, "rb") as image:
+        header = image.read(4096)
+    coff = int.from_bytes(header[0x3C:0x40], "little") + 4
+    symbols = int.from_bytes(header[coff + 12:coff + 16], "little")
+    return {"bytes": os.path.getsize(exe), "imports": dlls, "coff_symbols": symbols}
+
+
+def main():
+    build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build-bench")
+    cfg = {name: int(os.environ.get(var, default)) for name, (var, default) in SETTINGS.items()}
+    data = os.path.join(build, "bench-data")
+    work = fresh_folder(os.path.join(build, "bench-work"))
+    bench = BenchProgram(build)
+    started = time.time()
+    results = {"host": socket.gethostname(), "cores": os.cpu_count(),
+               "date": time.strftime("%Y-%m-%d %H:%M:%S"), "config": cfg}
+
+    def phase(name, measure, *args):
+        try:
+            results[name] = measure(*args)
+        except Exception as failure:  # one broken phase must not hide the others' figures
+            log("%s failed: %s" % (name, failure))
+            results[name] = {"error": str(failure)}
+
+    log("making the files to download (once)")
+    for mib in (cfg["download_mib"], cfg["memory_small_mib"], cfg["memory_large_mib"]):
+        bench_data.download_file(os.path.join(data, "www"), mib)
+    server = NginxServer(os.path.join(build, "nginx"), os.path.join(data, "www"))
+    server.start()
+    try:
+        phase("download", measure_download, cfg, bench, server, os.path.join(data, "www"), work)
+        phase("download_memory", measure_download_memory, cfg, bench, server, os.path.join(data, "www"), work)
+    finally:
+        server.stop()
+    phase("extraction", measure_extraction, cfg, bench, data, work)
+    phase("extraction_memory", measure_extraction_memory, cfg, bench, data, work)
+    phase("search", measure_search, cfg, bench, data)
+    phase("size", measure_size, build)
+    shutil.rmtree(work, ignore_errors=True)
+    results["bench_seconds"] = round(time.time() - started, 1)
+
+    lines, results["targets"], results["summary"] = bench_report.evaluate(results)
+    with open(os.path.join(build, "bench.json"), "w") as out:
+        json.dump(results, out, indent=2, ensure_ascii=False)
+    print("\n".join(lines))
+    return 1 if any("error" in v for v in results.values() if isinstance(v, dict)) else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
