@@ -129,7 +129,7 @@ def search_tree(folder, entries):
     exe = os.path.join(root, "d19", "e19", "zz", PRODUCT_EXE)
     if _is_made(root):
         return root, exe
-    files_per_leaf = max(1, (entries - 20 - 400) // 400)
+    files_per_leaf = max(1, round((entries - 422) / 400))  # 420 folders, zz and the product
     for top in range(20):
         for sub in range(20):
             leaf = os.path.join(root, "d%02d" % top, "e%02d" % sub)
