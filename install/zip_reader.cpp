@@ -214,6 +214,9 @@ bool WriteEntry(ArchiveFile& archive, const PlannedEntry& entry,
     return false;
 
   const std::wstring target = destination + L"\\" + relative;
+  // Removing the old file rather than truncating it never writes through a link standing at
+  // that name, and is far faster where replaced files are flushed on close (ext4 under Wine).
+  DeleteFileW(target.c_str());
   FileHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
