@@ -64,7 +64,7 @@ bool FitsPathLimits(size_t destinationLength, const EntryPath& path) {
   const size_t full = destinationLength + 1 + path.relative.size();
   if (path.isFolder) return full < kMaxFolderPath;
   const size_t lastSeparator = path.relative.rfind(L'\\');
-  const bool folderFits = lastSeparator == std::wstring::npos ||
-                          destinationLength + 1 + lastSeparator < kMaxFolderPath;
+  const bool folderFits =
+      lastSeparator == std::wstring::npos || destinationLength + 1 + lastSeparator < kMaxFolderPath;
   return folderFits && full < MAX_PATH;
 }

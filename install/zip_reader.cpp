@@ -205,8 +205,8 @@ bool MakeFolders(const std::wstring& destination, const std::wstring& relative) 
 }
 
 // Replaces any file of the same name. A file whose data proves bad is removed again.
-bool WriteEntry(ArchiveFile& archive, const PlannedEntry& entry,
-                const std::wstring& destination, Buffers& buffers) {
+bool WriteEntry(ArchiveFile& archive, const PlannedEntry& entry, const std::wstring& destination,
+                Buffers& buffers) {
   const std::wstring& relative = entry.path.relative;
   if (entry.path.isFolder) return MakeFolders(destination, relative);
   const size_t separator = relative.rfind(L'\\');

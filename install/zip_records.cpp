@@ -96,7 +96,7 @@ std::optional<ZipEnd> ParseEndRecord(const std::string& tail, uint64_t fileSize)
 bool ApplyZip64EndRecord(const std::string& record, ZipEnd& end) {
   if (record.size() < kZip64EndRecordSize || U32(record, 0) != kZip64EndSignature) return false;
   if (U32(record, 16) != 0 || U32(record, 20) != 0) return false;  // disk numbers
-  if (U64(record, 24) != U64(record, 32)) return false;              // entries on this disk
+  if (U64(record, 24) != U64(record, 32)) return false;            // entries on this disk
   end.entryCount = U64(record, 32);
   end.directorySize = U64(record, 40);
   end.directoryOffset = U64(record, 48);
@@ -104,7 +104,7 @@ bool ApplyZip64EndRecord(const std::string& record, ZipEnd& end) {
 }
 
 std::optional<std::vector<ZipEntryRecord>> ParseCentralDirectory(const std::string& directory,
-                                                                  uint64_t entryCount) {
+                                                                 uint64_t entryCount) {
   if (entryCount > directory.size() / kDirectoryRecordSize) return std::nullopt;
   std::vector<ZipEntryRecord> entries;
   entries.reserve(static_cast<size_t>(entryCount));

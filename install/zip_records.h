@@ -49,7 +49,7 @@ std::optional<ZipEnd> ParseEndRecord(const std::string& tail, uint64_t fileSize)
 bool ApplyZip64EndRecord(const std::string& record, ZipEnd& end);
 // All entries of the central directory, or nothing when it does not hold entryCount whole ones.
 std::optional<std::vector<ZipEntryRecord>> ParseCentralDirectory(const std::string& directory,
-                                                                  uint64_t entryCount);
+                                                                 uint64_t entryCount);
 // Offset of the entry's data, from its local header (kLocalHeaderSize bytes at its offset);
 // nothing when the header does not match the directory's record.
 std::optional<uint64_t> LocalDataOffset(const std::string& header, const ZipEntryRecord& entry);

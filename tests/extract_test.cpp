@@ -28,9 +28,9 @@ TEST_F(ExtractTest, UnpacksThePackageTreeIntoTheDestination) {
       .Add(ZipEntry::File("readme.txt", "hello"));
   WriteBytes(Package(), builder.Finish());
   ASSERT_TRUE(ExtractZipToFolder(Package(), Destination()));
-  EXPECT_EQ(std::vector<std::wstring>({L"bin\\", L"bin\\plugins\\", L"bin\\霁岚舟.exe",
-                                       L"readme.txt"}),
-            ListTree(Destination()));
+  EXPECT_EQ(
+      std::vector<std::wstring>({L"bin\\", L"bin\\plugins\\", L"bin\\霁岚舟.exe", L"readme.txt"}),
+      ListTree(Destination()));
   EXPECT_EQ("MZ program", ReadBytes(Destination() + L"\\bin\\霁岚舟.exe"));
 }
 

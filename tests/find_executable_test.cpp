@@ -36,7 +36,7 @@ bool MakeJunction(const std::wstring& link, const std::wstring& target) {
   std::vector<WORD> buffer(8 + 2 * (substitute.size() + 1), 0);
   reinterpret_cast<DWORD&>(buffer[0]) = IO_REPARSE_TAG_MOUNT_POINT;
   buffer[2] = static_cast<WORD>(8 + 2 * (nameBytes + sizeof(wchar_t)));  // data length
-  buffer[4] = 0;                                                          // substitute offset
+  buffer[4] = 0;                                                         // substitute offset
   buffer[5] = nameBytes;
   buffer[6] = static_cast<WORD>(nameBytes + sizeof(wchar_t));  // print name offset
   buffer[7] = nameBytes;
@@ -53,8 +53,8 @@ bool StartUnix(std::string command) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process))
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process))
     return false;
   KernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
   return true;
@@ -159,7 +159,8 @@ TEST(FindProductExecutable, DoesNotEnterFolderLinks) {
   Lay(elsewhere.path(), {L"霁岚舟.exe"});
   Lay(root.path(), {L"a\\readme.txt"});
   FolderLinks links;
-  if (!links.Make(root / L"a\\out", elsewhere.path()) || !links.Make(root / L"a\\loop", root.path()))
+  if (!links.Make(root / L"a\\out", elsewhere.path()) ||
+      !links.Make(root / L"a\\loop", root.path()))
     GTEST_SKIP() << "no folder links on this system";
 
   EXPECT_EQ(L"", FindProductExecutable(root.path()));

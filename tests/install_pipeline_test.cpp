@@ -30,8 +30,9 @@ std::wstring Download(const DownloaderSettings&, const std::wstring& folder) {
 }
 void CountPause(DWORD) { ++g_pauses; }
 
-const InstallSteps kSteps = {Settings, Download, ExtractZipToFolder, FindProductExecutable,
-                             CreateDesktopShortcut, CountPause};
+const InstallSteps kSteps = {
+    Settings,  Download, ExtractZipToFolder, FindProductExecutable, CreateDesktopShortcut,
+    CountPause};
 
 std::wstring DesktopShortcut() {
   wchar_t desktop[MAX_PATH] = {};
@@ -43,8 +44,8 @@ class InstallPipelineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     g_pauses = 0;
-    g_mainWindow = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                   nullptr, nullptr);
+    g_mainWindow =
+        CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     g_driveCombo = nullptr;  // CB_GETCURSEL then answers 0: the first drive
     g_installDrives = {drive_.path() + L"\\"};
     g_installedFolder.clear();

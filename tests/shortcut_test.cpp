@@ -45,8 +45,8 @@ class ShortcutTest : public ::testing::Test {
  protected:
   void SetUp() override {
     wchar_t desktop[MAX_PATH] = {};
-    ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr,
-                                     SHGFP_TYPE_CURRENT, desktop));
+    ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT,
+                                     desktop));
     shortcut_ = std::wstring(desktop) + L"\\霁岚舟.lnk";
     RemoveTree(shortcut_);
     MakeFolders(install_ / L"bin");

@@ -117,12 +117,12 @@ TEST_F(ZipReaderTest, DecodesChineseNamesByTheUtf8Flag) {
 
 TEST_F(ZipReaderTest, RefusesUnsafeNamesBeforeWritingAnything) {
   for (const char* bad :
-       {"../evil.txt", "bin/../../evil.txt", "/abs.txt", "\\abs.txt", "C:/evil.txt",
-        "C:evil.txt", "good.txt:stream", "..\\evil.txt", "CON", "bin/aux.txt", "what?.txt"}) {
+       {"../evil.txt", "bin/../../evil.txt", "/abs.txt", "\\abs.txt", "C:/evil.txt", "C:evil.txt",
+        "good.txt:stream", "..\\evil.txt", "CON", "bin/aux.txt", "what?.txt"}) {
     // The unsafe name comes last, after entries that would be written first.
-    const std::string archive = Archive({ZipEntry::File("good.txt", "good"),
-                                         ZipEntry::Folder("folder/"),
-                                         ZipEntry::File(bad, "evil").Deflated()});
+    const std::string archive =
+        Archive({ZipEntry::File("good.txt", "good"), ZipEntry::Folder("folder/"),
+                 ZipEntry::File(bad, "evil").Deflated()});
     EXPECT_FALSE(Extract(archive)) << bad;
     EXPECT_EQ(Tree(), ListTree(Destination())) << bad;
     ExpectOutsideUntouched();
@@ -169,10 +169,13 @@ TEST_F(ZipReaderTest, RefusesDataThatFailsItsChecksAndRemovesTheBadFile) {
     std::string archive;
   } cases[] = {
       {"wrong crc", Archive({good, ZipEntry::File("bad.txt", text).WrongCrc()})},
-      {"deflated wrong crc", Archive({good, ZipEntry::File("bad.txt", text).Deflated().WrongCrc()})},
+      {"deflated wrong crc",
+       Archive({good, ZipEntry::File("bad.txt", text).Deflated().WrongCrc()})},
       {"damaged deflate data", flippedBytes},
-      {"larger than declared", Archive({good, ZipEntry::File("bad.txt", text).Deflated().RecordedSize(100)})},
-      {"smaller than declared", Archive({good, ZipEntry::File("bad.txt", text).Deflated().RecordedSize(30000)})},
+      {"larger than declared",
+       Archive({good, ZipEntry::File("bad.txt", text).Deflated().RecordedSize(100)})},
+      {"smaller than declared",
+       Archive({good, ZipEntry::File("bad.txt", text).Deflated().RecordedSize(30000)})},
   };
   for (const auto& c : cases) {
     RemoveTree(Destination());
@@ -207,8 +210,8 @@ TEST_F(ZipReaderTest, ExtractsALargeEntryWithFlatMemory) {
   EXPECT_LT(peakAboveStartMiB, 16.0);
 
   // Compare piecewise, so the check itself stays small too.
-  FileHandle file(CreateFileW(In(L"big\\large.bin").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, 0, nullptr));
+  FileHandle file(CreateFileW(In(L"big\\large.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(file);
   std::unique_ptr<char[]> actual(new char[1 << 20]), expected(new char[1 << 20]);
   uint64_t total = 0;

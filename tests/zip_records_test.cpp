@@ -25,8 +25,8 @@ std::optional<ParsedArchive> Parse(const std::string& archive) {
   if (end->zip64EndOffset &&
       !ApplyZip64EndRecord(archive.substr(*end->zip64EndOffset, kZip64EndRecordSize), *end))
     return std::nullopt;
-  auto entries =
-      ParseCentralDirectory(archive.substr(end->directoryOffset, end->directorySize), end->entryCount);
+  auto entries = ParseCentralDirectory(archive.substr(end->directoryOffset, end->directorySize),
+                                       end->entryCount);
   if (!entries) return std::nullopt;
   return ParsedArchive{*end, *entries};
 }
@@ -76,7 +76,8 @@ TEST(ZipRecords, TakesSizesAndOffsetsFromZip64Records) {
   const ZipEntryRecord& second = parsed->entries[1];
   EXPECT_EQ(12u, second.uncompressedSize);
   EXPECT_EQ(12u, second.compressedSize);
-  const auto data = LocalDataOffset(archive.substr(second.localHeaderOffset, kLocalHeaderSize), second);
+  const auto data =
+      LocalDataOffset(archive.substr(second.localHeaderOffset, kLocalHeaderSize), second);
   ASSERT_TRUE(data);
   EXPECT_EQ(builder.DataOffset(1), *data);
 }
@@ -127,8 +128,8 @@ TEST(ZipRecords, LocalHeaderMustMatchItsDirectoryRecord) {
   const ZipEntryRecord& entry = parsed->entries[0];
   const std::string header = archive.substr(0, kLocalHeaderSize);
   EXPECT_TRUE(LocalDataOffset(header, entry));
-  EXPECT_FALSE(LocalDataOffset(FlipByte(header, 0), entry));  // signature
-  EXPECT_FALSE(LocalDataOffset(FlipByte(header, 8), entry));  // method
+  EXPECT_FALSE(LocalDataOffset(FlipByte(header, 0), entry));        // signature
+  EXPECT_FALSE(LocalDataOffset(FlipByte(header, 8), entry));        // method
   EXPECT_FALSE(LocalDataOffset(FlipByte(header, 6, 0x01), entry));  // encryption flag
   EXPECT_FALSE(LocalDataOffset(header.substr(0, 29), entry));
 }
@@ -139,7 +140,7 @@ TEST(ZipRecords, SupportsOnlyPlainStoredAndDeflatedEntries) {
     uint64_t compressed, uncompressed;
     bool supported;
   } cases[] = {
-      {0, 0, 5, 5, true},       {8, 0, 3, 9, true},      {8, 0x0808, 3, 9, true},
+      {0, 0, 5, 5, true},       {8, 0, 3, 9, true},       {8, 0x0808, 3, 9, true},
       {0, 0, 4, 5, false},      {8, 0x0001, 3, 9, false}, {8, 0x0040, 3, 9, false},
       {8, 0x2000, 3, 9, false}, {9, 0, 3, 9, false},      {12, 0, 3, 9, false},
       {14, 0, 3, 9, false},     {99, 0, 3, 9, false},
@@ -179,13 +180,21 @@ TEST(ZipNames, PlacesSafeNamesBelowTheDestination) {
 }
 
 TEST(ZipNames, RefusesNamesThatCouldLandElsewhere) {
-  for (const wchar_t* name :
-       {L"", L"/", L"/etc/passwd", L"\\evil.txt", L"//server/share/x", L"C:/evil.txt",
-        L"C:evil.txt", L"a:b.txt", L"../evil.txt", L"a/../../evil.txt", L"a/..", L"..\\x",
-        L"./x", L"a/./b", L"a//b", L"dots./x", L"trail ", L"...", L"CON", L"aux.txt",
-        L"sub/NUL", L"lpt1.log", L"Com9", L"con.d/x", L"q?.txt", L"star*", L"pipe|x", L"lt<", L"quote\"",
-        L"tab\tname", L"nul\x1f"})
-    EXPECT_FALSE(SafeEntryPath(name)) << name;
+  const struct {
+    const char* rule;
+    std::initializer_list<const wchar_t*> names;
+  } groups[] = {
+      {"absolute", {L"/", L"/etc/passwd", L"\\evil.txt", L"//server/share/x"}},
+      {"drive or stream", {L"C:/evil.txt", L"C:evil.txt", L"a:b.txt"}},
+      {"dot components", {L"../x", L"a/../../x", L"a/..", L"..\\x", L"./x", L"a/./b", L"..."}},
+      {"altered by the file system", {L"dots./x", L"trail ", L"a/b./c"}},
+      {"empty", {L"", L"a//b"}},
+      {"devices", {L"CON", L"aux.txt", L"sub/NUL", L"lpt1.log", L"Com9", L"con.d/x"}},
+      {"characters", {L"q?.txt", L"star*", L"pipe|x", L"lt<", L"quote\"", L"tab\tx", L"u\x1f"}},
+  };
+  for (const auto& group : groups)
+    for (const wchar_t* name : group.names)
+      EXPECT_FALSE(SafeEntryPath(name)) << group.rule << ": " << name;
 }
 
 TEST(ZipNames, PathLimitsCountTheDestinationAndEveryFolder) {
@@ -212,9 +221,9 @@ TEST(ZipNames, DecodesUtf8WhenFlaggedAndTheOemCodePageOtherwise) {
   for (const std::wstring& name : {chinese, std::wstring(L"Grüße/Ñandú é.txt")}) {
     BOOL lossy = FALSE;
     char stored[64] = {};
-    const int size = WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, name.c_str(),
-                                         static_cast<int>(name.size()), stored, sizeof stored,
-                                         nullptr, &lossy);
+    const int size =
+        WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, name.c_str(),
+                            static_cast<int>(name.size()), stored, sizeof stored, nullptr, &lossy);
     if (size <= 0 || lossy) continue;
     EXPECT_EQ(name, DecodeEntryName(std::string(stored, size), false)) << GetOEMCP();
     ++checked;

@@ -156,16 +156,16 @@ ZipBuilder& ZipBuilder::Add(const ZipEntry& entry) {
     dataOffsets_.push_back(offset_);
     EmitGenerated(entry);
   } else {
-    const uLong realCrc = crc32(crc32(0, nullptr, 0),
-                                reinterpret_cast<const Bytef*>(entry.data.data()),
-                                static_cast<uInt>(entry.data.size()));
+    const uLong realCrc =
+        crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(entry.data.data()),
+              static_cast<uInt>(entry.data.size()));
     const std::string stored =
-        entry.deflate ? Deflater(Z_DEFAULT_COMPRESSION).Compress(entry.data.data(),
-                                                                 entry.data.size(), true)
-                      : entry.data;
+        entry.deflate
+            ? Deflater(Z_DEFAULT_COMPRESSION).Compress(entry.data.data(), entry.data.size(), true)
+            : entry.data;
     const uint32_t crc = static_cast<uint32_t>(realCrc) ^ (entry.wrongCrc ? 1u : 0u);
-    const uint64_t size = entry.recordedSize >= 0 ? static_cast<uint64_t>(entry.recordedSize)
-                                                  : entry.data.size();
+    const uint64_t size =
+        entry.recordedSize >= 0 ? static_cast<uint64_t>(entry.recordedSize) : entry.data.size();
     Emit(LocalHeader(entry, crc, stored.size(), size));
     dataOffsets_.push_back(offset_);
     Emit(stored);
