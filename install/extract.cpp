@@ -9,8 +9,7 @@
 
 namespace {
 
-// FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI: no dialogs, replace
-// existing files, create folders.
+// No dialogs of any kind; existing files are replaced and needed folders created.
 constexpr LONG kCopyOptions = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
 static_assert(kCopyOptions == 0x614, "the shell's copy options");
 
