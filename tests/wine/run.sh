@@ -4,6 +4,8 @@
 # on a private Xvfb display. Everything started here is ended here, by its id.
 #
 #   run.sh BUILD_DIR PROGRAM.exe [ARGS...]
+#
+# With TOVARELIN_NO_DISPLAY=1 the program runs without any display at all.
 set -euo pipefail
 
 build_dir=$(cd "$1" && pwd)
@@ -53,14 +55,17 @@ cleanup() {
 }
 trap cleanup EXIT
 
-display_file="$wine_dir/display.$$"
-rm -f "$display_file"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
-display_number=$(head -n 1 "$display_file")
-rm -f "$display_file"
-export DISPLAY=":$display_number"
+if [ "${TOVARELIN_NO_DISPLAY:-}" = 1 ]; then
+  unset DISPLAY
+else
+  display_file="$wine_dir/display.$$"
+  rm -f "$display_file"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+  export DISPLAY=":$(head -n 1 "$display_file")"
+  rm -f "$display_file"
+fi
 
 set +e
 wine "$@" 2> >(grep -v -e 'wine32 is missing' -e 'multiarch needs' -e 'dpkg --add-architecture' \
