@@ -1,31 +1,15 @@
 // The body loop of the GET transfer: progress messages, bodies that break off, failed writes.
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <stdexcept>
-
 #include "common/handles.h"
 #include "net/http_get.h"
-#include "net_progress_recorder.h"
+#include "net_test_support.h"
 #include "support/files.h"
 #include "support/http_server.h"
 
 namespace {
 
 using Percents = std::vector<unsigned>;
-
-HttpHandler Answer(HttpResponse response) {
-  return [response](const HttpRequest&) { return response; };
-}
-
-std::string FailureOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const std::runtime_error& e) {
-    return e.what();
-  }
-  return "(returned)";
-}
 
 // A body sent as pieces of the given sizes, with a pause before each piece after the first.
 HttpResponse InPieces(std::initializer_list<size_t> sizes) {
@@ -127,7 +111,8 @@ TEST(HttpGet, BodyThatBreaksOffIsANetworkFailure) {
     ProgressRecorder recorder;
     TestHttpServer server(Answer(response));
     ASSERT_TRUE(server.listening());
-    EXPECT_EQ("网络请求失败", FailureOf([&] { HttpGet(server.url() + L"/s", L"", L"", nullptr); }));
+    EXPECT_EQ("网络请求失败",
+              FailureOf([&] { HttpGet(server.url() + L"/s", L"", L"", nullptr); }));
     EXPECT_EQ("网络请求失败", FailureOf([&] {
                 HttpGet(server.url() + L"/p.zip", L"", folder / L"p.zip", recorder.progressBar());
               }));

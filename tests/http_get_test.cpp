@@ -1,32 +1,16 @@
 // The GET transfer against loopback servers: what is sent, what is accepted, where the body goes.
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <stdexcept>
-
 #include "app/utf8.h"
 #include "constants.h"
 #include "net/http_get.h"
+#include "net_test_support.h"
 #include "support/files.h"
 #include "support/http_server.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
-
-HttpHandler Answer(HttpResponse response) {
-  return [response](const HttpRequest&) { return response; };
-}
-
-// The text of the error the call throws, or "(returned)".
-std::string FailureOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const std::runtime_error& e) {
-    return e.what();
-  }
-  return "(returned)";
-}
 
 // The lines of a header block that carry the headers this program adds, in the order sent.
 Lines AddedHeaderLines(const std::string& block) {
@@ -116,7 +100,8 @@ TEST(HttpGet, ErrorStatusesNeitherCreateNorTouchTheFile) {
     EXPECT_EQ("服务器返回错误",
               FailureOf([&] { HttpGet(server.url() + L"/p", L"", folder / L"new.zip", nullptr); }));
     EXPECT_FALSE(PathExists(folder / L"new.zip")) << status;
-    EXPECT_EQ("服务器返回错误", FailureOf([&] { HttpGet(server.url(), L"", L"", nullptr); }));
+    EXPECT_EQ("服务器返回错误",
+              FailureOf([&] { HttpGet(server.url(), L"", L"", nullptr); }));
   }
 }
 
@@ -143,7 +128,8 @@ TEST(HttpGet, DeliversTheBodyByteForByteInMemoryOrInTheFile) {
 
 TEST(HttpGet, ReadsChunkedAndCloseDelimitedBodiesToTheEnd) {
   const std::string body = SomeBytes(100000);
-  for (const auto framing : {HttpResponse::Framing::Chunked, HttpResponse::Framing::CloseDelimited}) {
+  using Framing = HttpResponse::Framing;
+  for (const auto framing : {Framing::Chunked, Framing::CloseDelimited}) {
     HttpResponse response;
     response.framing = framing;
     response.pieces = {body.substr(0, 30000), body.substr(30000, 1), body.substr(30001)};

@@ -1,12 +1,10 @@
 // Bringing the package onto the disk: the link chosen, the parser request, the file name.
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 #include "app/shared_state.h"
 #include "app/utf8.h"
 #include "net/package_download.h"
-#include "net_progress_recorder.h"
+#include "net_test_support.h"
 #include "support/files.h"
 #include "support/http_server.h"
 
@@ -17,23 +15,16 @@ const std::string kPackage = "PK\x03\x04 package bytes";
 // A package host and a parser service that answers with the given body and status.
 struct Services {
   explicit Services(const std::string& parserAnswer, int parserStatus = 200)
-      : packages([](const HttpRequest&) { return HttpResponse::Body(kPackage); }),
-        parser([=](const HttpRequest&) { return HttpResponse::Body(parserAnswer, parserStatus); }) {}
+      : packages(Answer(HttpResponse::Body(kPackage))),
+        parser(Answer(HttpResponse::Body(parserAnswer, parserStatus))) {}
 
-  std::string PackageLink(const std::string& path) const { return WideToUtf8(packages.url()) + path; }
+  std::string PackageLink(const std::string& path) const {
+    return WideToUtf8(packages.url()) + path;
+  }
 
   TestHttpServer packages;
   TestHttpServer parser;
 };
-
-std::string FailureOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const std::runtime_error& e) {
-    return e.what();
-  }
-  return "(returned)";
-}
 
 }  // namespace
 
@@ -42,7 +33,8 @@ TEST(PercentEncodeUtf8, KeepsUnreservedCharactersAndEncodesEveryOtherByte) {
       {L"a b/c~d_e.f-g", L"a%20b%2Fc~d_e.f-g"},
       {L"中", L"%E4%B8%AD"},
       {L"", L""},
-      {L"https://www.lanzou.com/i7a?p=1&q=%+", L"https%3A%2F%2Fwww.lanzou.com%2Fi7a%3Fp%3D1%26q%3D%25%2B"},
+      {L"https://www.lanzou.com/i7a?p=1&q=%+",
+       L"https%3A%2F%2Fwww.lanzou.com%2Fi7a%3Fp%3D1%26q%3D%25%2B"},
       {L"AZaz09\x7F", L"AZaz09%7F"},
   };
   for (const auto& [text, encoded] : cases) EXPECT_EQ(encoded, PercentEncodeUtf8(text)) << text;
@@ -90,7 +82,7 @@ TEST(DownloadPackage, ZipLinksAreDownloadedDirectlyWithProgress) {
 
 TEST(DownloadPackage, ShareLinksGoThroughTheParserAndTheBestCandidateIsDownloaded) {
   TempFolder folder;
-  TestHttpServer packages([](const HttpRequest&) { return HttpResponse::Body(kPackage); });
+  TestHttpServer packages(Answer(HttpResponse::Body(kPackage)));
   const std::string base = WideToUtf8(packages.url());
   TestHttpServer parser([&](const HttpRequest&) {
     return HttpResponse::Body(R"({"data":{"page":"https://www.lanzou.com/i7abc","urls":[")" +
@@ -119,7 +111,7 @@ TEST(DownloadPackage, ParserTroubleFallsBackToTheShareLinkSilently) {
   Services empty(R"({"code":1,"msg":"no link"})");
   std::wstring unreachable;
   {
-    TestHttpServer gone([](const HttpRequest&) { return HttpResponse::Body(""); });
+    TestHttpServer gone(Answer(HttpResponse::Body("")));
     unreachable = gone.url();
   }
   const std::pair<Services*, std::wstring> cases[] = {
@@ -136,7 +128,7 @@ TEST(DownloadPackage, ParserTroubleFallsBackToTheShareLinkSilently) {
 
 TEST(DownloadPackage, FailedDownloadIsReportedWithoutTryingOtherCandidates) {
   TempFolder folder;
-  TestHttpServer packages([](const HttpRequest&) { return HttpResponse::Body("gone", 404); });
+  TestHttpServer packages(Answer(HttpResponse::Body("gone", 404)));
   const std::string base = WideToUtf8(packages.url());
   TestHttpServer parser([&](const HttpRequest&) {
     return HttpResponse::Body("[\"" + base + "/a.zip\",\"" + base + "/b.zip\"]");

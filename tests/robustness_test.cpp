@@ -136,7 +136,8 @@ TEST(Robustness, GeneratedAnswersGiveWellFormedResults) {
       EXPECT_NE(kShareLink, links[i]);
       EXPECT_FALSE(ContainsIgnoreCase(links[i], L"/json/parser"));
       EXPECT_TRUE(CouldComeFrom(links[i], input));
-      for (size_t j = i + 1; j < links.size(); ++j) EXPECT_FALSE(CandidateBefore(links[j], links[i]));
+      for (size_t j = i + 1; j < links.size(); ++j)
+        EXPECT_FALSE(CandidateBefore(links[j], links[i]));
     }
     if (!before && ::testing::Test::HasFailure()) {
       ++failures;
@@ -146,5 +147,6 @@ TEST(Robustness, GeneratedAnswersGiveWellFormedResults) {
   std::printf("robustness: %d generated inputs (seed %u), %zu candidate links checked\n", run,
               kSeed, candidates);
   EXPECT_EQ(kInputs, run);
-  EXPECT_GT(candidates, static_cast<size_t>(kInputs) / 10) << "the generator stopped reaching links";
+  EXPECT_GT(candidates, static_cast<size_t>(kInputs) / 10)
+      << "the generator stopped reaching links";
 }

@@ -19,9 +19,11 @@ TEST(ExtractCandidateLinks, VisitsEveryStringAndKeepsOnlyOtherHttpLinks) {
       {R"({"code":200,"msg":"ok","data":{"url":"https:\/\/h\/p.zip"}})", {L"https://h/p.zip"}},
       {R"({"a":"https://x/\"q\"/1","b":"http://y/2"})", {L"https://x/\"q\"/1", L"http://y/2"}},
       {R"(["http://a/b\\","http://c/d"])", {L"http://a/b\\", L"http://c/d"}},
-      {R"({"echo":"https://www.lanzou.com/i7abc","case":"https://www.lanzou.com/i7aBc","d":"https://d/f"})",
+      {R"({"echo":"https://www.lanzou.com/i7abc","case":"https://www.lanzou.com/i7aBc",)"
+       R"("d":"https://d/f"})",
        {L"https://d/f", L"https://www.lanzou.com/i7aBc"}},
-      {R"(["https://p/json/parser?url=x","https://p/JSON/Parser","https://d/f"])", {L"https://d/f"}},
+      {R"(["https://p/json/parser?url=x","https://p/JSON/Parser","https://d/f"])",
+       {L"https://d/f"}},
       {R"(["HTTP://UP/F","ftp://h/p.zip","//h/p.zip","httpx://h","http:/h"])", {L"HTTP://UP/F"}},
       {R"(["https://d/f","x","https://d/f"])", {L"https://d/f", L"https://d/f"}},
       {"<html><a href=\"https://d/p.zip\">get</a><img src=\"http://i/logo.png\">"
@@ -31,7 +33,8 @@ TEST(ExtractCandidateLinks, VisitsEveryStringAndKeepsOnlyOtherHttpLinks) {
       {"no quotes at all", {}},
       {"", {}},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.links, ExtractCandidateLinks(c.answer, kShareLink)) << c.answer;
+  for (const auto& c : cases)
+    EXPECT_EQ(c.links, ExtractCandidateLinks(c.answer, kShareLink)) << c.answer;
 }
 
 TEST(ExtractCandidateLinks, OrdersZipThenOffSiteThenLongerAndKeepsTiesInOrder) {
@@ -48,8 +51,9 @@ TEST(ExtractCandidateLinks, OrdersZipThenOffSiteThenLongerAndKeepsTiesInOrder) {
 
   // A zip on the sharing site still beats any link without .zip.
   EXPECT_EQ((Links{L"https://lanzou.com/p.ZIP", L"https://d/a-much-longer-link-without-it"}),
-            ExtractCandidateLinks(R"(["https://d/a-much-longer-link-without-it","https://lanzou.com/p.ZIP"])",
-                                  kShareLink));
+            ExtractCandidateLinks(
+                R"(["https://d/a-much-longer-link-without-it","https://lanzou.com/p.ZIP"])",
+                kShareLink));
   // Equal keys keep their order of appearance, across many to catch an unstable sort.
   std::string ties = "[";
   Links expected;

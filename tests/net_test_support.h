@@ -1,13 +1,33 @@
-// Stands in for the main window: a message-only window on the test thread that collects the
-// WM_INSTALL_PROGRESS values the transfer posts while it runs on that same thread.
+// Helpers shared by the remote services tests.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "app/shared_state.h"
+#include "support/http_server.h"
 
+// The text of the error the call throws, or "(returned)".
+inline std::string FailureOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const std::runtime_error& e) {
+    return e.what();
+  }
+  return "(returned)";
+}
+
+// A handler that gives every request the same answer.
+inline HttpHandler Answer(HttpResponse response) {
+  return [response](const HttpRequest&) { return response; };
+}
+
+// Stands in for the main window: a message-only window on the test thread that collects the
+// WM_INSTALL_PROGRESS values the transfer posts while it runs on that same thread.
 class ProgressRecorder {
  public:
   ProgressRecorder()
