@@ -142,6 +142,9 @@ LRESULT OnDrawItem(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 void StartInstallation() {
+  // A click can still arrive while a run is under way (a queued message, or BM_CLICK, which
+  // Wine delivers to a disabled button); one run at a time.
+  if (!IsWindowEnabled(g_startButton)) return;
   EnableWindow(g_startButton, FALSE);
   EnableWindow(g_driveCombo, FALSE);
   SetMarqueeStyle(true);
