@@ -146,8 +146,11 @@ void StartInstallation() {
   EnableWindow(g_driveCombo, FALSE);
   SetMarqueeStyle(true);
   SendMessageW(g_progressBar, PBM_SETMARQUEE, TRUE, kMarqueeIntervalMs);
-  // Nothing waits for the worker; it reports through WM_INSTALL_DONE.
-  KernelHandle(CreateThread(nullptr, 0, InstallWorker, nullptr, 0, nullptr));
+  // Nothing waits for the worker; it reports through WM_INSTALL_DONE. A worker that cannot
+  // start reports nothing, so the failure is reported here instead of leaving the controls
+  // disabled for good.
+  KernelHandle worker(CreateThread(nullptr, 0, InstallWorker, nullptr, 0, nullptr));
+  if (!worker) PostMessageW(g_mainWindow, WM_INSTALL_DONE, 0, 0);
 }
 
 LRESULT OnCommand(WPARAM wParam) {

@@ -24,11 +24,6 @@ HttpResponse Silence(const HttpRequest&) {
   return response;
 }
 
-// The main window's client-area pixel.
-COLORREF WindowPixel(const InstallerProcess& installer, int x, int y) {
-  return installer.PixelAt(installer.window(), x, y);
-}
-
 }  // namespace
 
 TEST(Window, StartsReadyWithTheFirstDriveAndItsFolder) {
@@ -59,11 +54,15 @@ TEST(Window, StartsReadyWithTheFirstDriveAndItsFolder) {
 TEST(Window, PaintsTheCardButtonAndLocationBoxInTheirColours) {
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
-  EXPECT_TRUE(WaitUntil([&] { return WindowPixel(installer, 5, 5) == RGB(247, 249, 252); }));
-  EXPECT_EQ(RGB(255, 255, 255), WindowPixel(installer, 30, 350));
-  EXPECT_EQ(RGB(248, 251, 255), WindowPixel(installer, 48, 266));
-  EXPECT_EQ(kButtonFace, installer.PixelAt(installer.control(IDC_START_BUTTON), 3, 3));
-  EXPECT_EQ(RGB(248, 251, 255), installer.PixelAt(installer.control(IDC_LOCATION_LABEL), 268, 20));
+  // Painting happens after the window appears; wait for each area to show its colour.
+  const auto shows = [&](HWND control, int x, int y, COLORREF colour) {
+    return WaitUntil([&] { return installer.PixelAt(control, x, y) == colour; }, std::chrono::seconds(5));
+  };
+  EXPECT_TRUE(shows(installer.window(), 5, 5, RGB(247, 249, 252)));
+  EXPECT_TRUE(shows(installer.window(), 30, 350, RGB(255, 255, 255)));
+  EXPECT_TRUE(shows(installer.window(), 48, 266, RGB(248, 251, 255)));
+  EXPECT_TRUE(shows(installer.control(IDC_START_BUTTON), 3, 3, kButtonFace));
+  EXPECT_TRUE(shows(installer.control(IDC_LOCATION_LABEL), 268, 20, RGB(248, 251, 255)));
 }
 
 TEST(Window, ChoosingADriveUpdatesTheLabel) {

@@ -114,16 +114,19 @@ bool InstallerProcess::ProgressIsMarquee() const {
 }
 
 COLORREF InstallerProcess::PixelAt(HWND control, int x, int y) const {
-  // The screen DC reads as white under Wine; copy into a bitmap of our own first.
-  HDC source = GetDC(control);
+  // Read through the top-level window's DC (a child's DC reads black from another process),
+  // and copy into a bitmap of our own first: the screen DC reads as white under Wine.
+  POINT point = {x, y};
+  MapWindowPoints(control, window_, &point, 1);
+  HDC source = GetDC(window_);
   HDC memory = CreateCompatibleDC(source);
   GdiObject bitmap(CreateCompatibleBitmap(source, 1, 1));
   HGDIOBJ previous = SelectObject(memory, bitmap.get());
-  BitBlt(memory, 0, 0, 1, 1, source, x, y, SRCCOPY);
+  BitBlt(memory, 0, 0, 1, 1, source, point.x, point.y, SRCCOPY);
   const COLORREF colour = GetPixel(memory, 0, 0);
   SelectObject(memory, previous);
   DeleteDC(memory);
-  ReleaseDC(control, source);
+  ReleaseDC(window_, source);
   return colour;
 }
 

@@ -4,6 +4,8 @@
 # Everything started here is ended here, by its id.
 #
 #   run.sh BUILD_DIR PROGRAM.exe [ARGS...]
+#
+# With TOVARELIN_NO_DISPLAY=1 the program runs without any display at all.
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/prefix.sh" "$1"
@@ -11,7 +13,11 @@ shift
 wine_prepare_prefix
 trap wine_stop EXIT
 wine_mount_full_drive
-wine_start_xvfb
+if [ "${TOVARELIN_NO_DISPLAY:-}" = 1 ]; then
+  unset DISPLAY
+else
+  wine_start_xvfb
+fi
 
 set +e
 wine_quiet wine "$@"
