@@ -62,9 +62,10 @@ std::string EncodePng(const uint8_t* bgrx, int width, int height) {
   return png;
 }
 
-bool SaveWindowPng(HWND window, const std::wstring& path) {
-  RECT frame;
+bool SaveWindowPng(HWND window, const std::wstring& path, HWND alsoShown) {
+  RECT frame, other;
   if (!GetWindowRect(window, &frame)) return false;
+  if (alsoShown && GetWindowRect(alsoShown, &other)) UnionRect(&frame, &frame, &other);
   const int width = frame.right - frame.left, height = frame.bottom - frame.top;
   if (width <= 0 || height <= 0) return false;
 
