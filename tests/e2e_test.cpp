@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "app/main_window.h"
+#include "app/utf8.h"
 #include "support/files.h"
 #include "support/install_scenario.h"
 #include "support/window_driver.h"
@@ -55,14 +56,14 @@ void EndProcessOf(HWND window) {
 TEST_F(Installation, ReadyWindowOffersTheFirstDrive) {
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
-  EXPECT_EQ(L"霁岚舟安装器", installer.Text(installer.window()));
+  EXPECT_EQ("霁岚舟安装器", WideToUtf8(installer.Text(installer.window())));
   const auto drives = installer.DriveEntries();
   ASSERT_FALSE(drives.empty());
   EXPECT_EQ(L"C:\\", drives[0]);
   EXPECT_EQ(0, installer.DriveSelection());
   EXPECT_EQ(L"C:\\Tovarelin", installer.Text(installer.control(IDC_LOCATION_LABEL)));
   HWND button = installer.control(IDC_START_BUTTON);
-  EXPECT_EQ(L"开始安装", installer.Text(button));
+  EXPECT_EQ("开始安装", WideToUtf8(installer.Text(button)));
   EXPECT_TRUE(installer.Enabled(button));
   EXPECT_EQ(0, installer.ProgressPosition());
   Sleep(300);  // the first paint
@@ -205,6 +206,6 @@ TEST_F(Installation, PressAfterSuccessOpensTheFolderAndStartsNoSecondRun) {
   Sleep(500);
   EXPECT_EQ(1u, settings_->requests().size());
   EXPECT_EQ(1u, files.requests().size());
-  EXPECT_EQ(L"打开目录", installer.Text(installer.control(IDC_START_BUTTON)));
+  EXPECT_EQ("打开目录", WideToUtf8(installer.Text(installer.control(IDC_START_BUTTON))));
   EXPECT_EQ(100, installer.ProgressPosition());
 }

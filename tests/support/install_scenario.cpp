@@ -134,7 +134,7 @@ void InstallScenario::ExpectInstalled(const InstallerProcess& installer) const {
   const MessageBoxInfo box = WaitForEnd(installer);
   EXPECT_EQ(nullptr, box.window) << "message box: " << WideToUtf8(box.text);
   HWND button = installer.control(IDC_START_BUTTON);
-  EXPECT_EQ(L"打开目录", installer.Text(button));
+  EXPECT_EQ("打开目录", WideToUtf8(installer.Text(button)));
   EXPECT_TRUE(installer.Enabled(button));
   EXPECT_TRUE(installer.Enabled(installer.control(IDC_DRIVE_COMBO)));
   EXPECT_EQ(100, installer.ProgressPosition());
@@ -146,12 +146,12 @@ void InstallScenario::ExpectFailure(InstallerProcess& installer, const std::wstr
   ASSERT_NE(nullptr, box.window);
   Sleep(200);  // let the box paint before the picture
   Shoot(installer, "", box.window);
-  EXPECT_EQ(L"安装失败", box.caption);
+  EXPECT_EQ("安装失败", WideToUtf8(box.caption));
   EXPECT_EQ(WideToUtf8(text), WideToUtf8(box.text));
   installer.DismissMessageBox(box);
 
   HWND button = installer.control(IDC_START_BUTTON);
-  EXPECT_EQ(L"开始安装", installer.Text(button));
+  EXPECT_EQ("开始安装", WideToUtf8(installer.Text(button)));
   EXPECT_TRUE(installer.Enabled(button));
   EXPECT_TRUE(installer.Enabled(installer.control(IDC_DRIVE_COMBO)));
   EXPECT_EQ(0, installer.ProgressPosition());
@@ -176,5 +176,5 @@ void InstallScenario::ExpectRunning(const InstallerProcess& installer) const {
   EXPECT_EQ(nullptr, installer.FindMessageBox().window);
   EXPECT_FALSE(installer.Enabled(installer.control(IDC_START_BUTTON)));
   EXPECT_FALSE(installer.Enabled(installer.control(IDC_DRIVE_COMBO)));
-  EXPECT_EQ(L"开始安装", installer.Text(installer.control(IDC_START_BUTTON)));
+  EXPECT_EQ("开始安装", WideToUtf8(installer.Text(installer.control(IDC_START_BUTTON))));
 }
