@@ -44,9 +44,9 @@ std::vector<std::string> ScriptedServer::targets() const {
 }
 
 std::string ZipPackage(const PackageFiles& files) {
-  std::vector<ZipEntry> entries;
-  for (const auto& [name, data] : files) entries.push_back({name, data});
-  return BuildZip(entries);
+  ZipBuilder zip;
+  for (const auto& [name, data] : files) zip.Add(ZipEntry::File(name, data).Deflated().Utf8());
+  return zip.Finish();
 }
 
 std::string ProductPackage(size_t fillerBytes) {
