@@ -3,7 +3,17 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <memory>
+
 #include "common/handles.h"
+
+namespace {
+
+struct TaskMemFree {
+  void operator()(ITEMIDLIST* items) const { CoTaskMemFree(items); }
+};
+
+}  // namespace
 
 std::wstring DesktopFolder() {
   wchar_t path[MAX_PATH] = {};
@@ -22,9 +32,13 @@ ShortcutInfo ReadShortcut(const std::wstring& linkPath) {
       FAILED(file->Load(linkPath.c_str(), STGM_READ)))
     return info;
 
+  // The target comes from the link's item list: Wine's GetPath answers from a copy kept in
+  // the ANSI code page, which turns Chinese names into question marks.
   wchar_t text[MAX_PATH] = {};
-  link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
-  info.target = text;
+  ITEMIDLIST* items = nullptr;
+  link->GetIDList(&items);
+  const std::unique_ptr<ITEMIDLIST, TaskMemFree> owned(items);
+  if (owned && SHGetPathFromIDListW(owned.get(), text)) info.target = text;
   text[0] = L'\0';
   link->GetWorkingDirectory(text, MAX_PATH);
   info.workingFolder = text;
