@@ -5,7 +5,8 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"TovarelinDemoProduct";
 constexpr wchar_t kTitle[] = L"霁岚舟";
-constexpr wchar_t kMessage[] = L"霁岚舟已安装并正在运行。\n这是安装器演示包中的产品程序。";
+constexpr wchar_t kMessage[] =
+    L"霁岚舟已安装并正在运行。\n这是安装器演示包中的产品程序。";
 constexpr COLORREF kBackground = RGB(247, 249, 252);
 constexpr COLORREF kText = RGB(7, 16, 35);
 constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;

@@ -17,7 +17,8 @@ constexpr size_t kVisibleProgressBytes = 256 * 1024;  // a download long enough 
 constexpr wchar_t kExplorerClass[] = L"ExplorerWClass";
 
 std::string EscapeSlashes(std::string json) {
-  for (size_t at = 0; (at = json.find('/', at)) != std::string::npos; at += 2) json.insert(at, "\\");
+  for (size_t at = 0; (at = json.find('/', at)) != std::string::npos; at += 2)
+    json.insert(at, "\\");
   return json;
 }
 

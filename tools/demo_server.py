@@ -3,7 +3,8 @@
 
 One server plays the three parties an installation talks to:
   GET /api/settings/downloader   the settings server: a share link, an API key, the parser's base
-  GET /json/parser?url=LINK      the link-parser service: JSON naming the direct link (slashes escaped)
+  GET /json/parser?url=LINK      the link-parser service: JSON naming the direct link,
+                                 every slash escaped
   GET /share/tovarelin           the share page itself: an HTML page, as a file-sharing site gives
   GET /files/Tovarelin.zip       the package host: the demo package, sent in slices so the
                                  progress bar has something to show

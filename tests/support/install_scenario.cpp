@@ -20,7 +20,10 @@ uint16_t SettingsPort() {
 
 std::string JsonString(const std::wstring& text) {
   std::string quoted = "\"";
-  for (char c : WideToUtf8(text)) quoted += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+  for (char c : WideToUtf8(text)) {
+    if (c == '"' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
   return quoted + "\"";
 }
 
@@ -67,7 +70,8 @@ std::string ProductPackage(size_t fillerBytes) {
 HttpResponse SlowBody(const std::string& body, int pieces, int pauseMs) {
   HttpResponse response;
   const size_t step = (body.size() + pieces - 1) / pieces;
-  for (size_t at = 0; at < body.size(); at += step) response.pieces.push_back(body.substr(at, step));
+  for (size_t at = 0; at < body.size(); at += step)
+    response.pieces.push_back(body.substr(at, step));
   response.pauseMs = pauseMs;
   return response;
 }
