@@ -6,6 +6,8 @@
 #   run.sh BUILD_DIR PROGRAM.exe [ARGS...]
 #
 # With TOVARELIN_NO_DISPLAY=1 the program runs without any display at all.
+# TOVARELIN_DLL_OVERRIDES adds entries to WINEDLLOVERRIDES, which Wine takes from the Linux
+# environment only: a test program cannot set it for the programs it starts.
 set -euo pipefail
 
 build_dir=$(cd "$1" && pwd)
@@ -14,7 +16,7 @@ wine_dir="$build_dir/wine"
 export WINEPREFIX="$wine_dir/prefix"
 export HOME="$wine_dir/home"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${TOVARELIN_DLL_OVERRIDES:+;$TOVARELIN_DLL_OVERRIDES}"
 export XDG_RUNTIME_DIR="$wine_dir/xdg"
 
 prepare_prefix() {
