@@ -17,6 +17,7 @@
 #include <string>
 
 #include "app/main_window.h"
+#include "app/utf8.h"
 #include "common/handles.h"
 #include "constants.h"
 #include "support/files.h"
@@ -46,7 +47,8 @@ bool CopyBuilt(const std::wstring& name, const std::wstring& target) {
   return CopyFileW((TestProgramFolder() + L"\\" + name).c_str(), target.c_str(), TRUE) != FALSE;
 }
 
-bool Planted(const TempFolder& folder, const std::wstring& name) {
+// Leaves the planted DLL in the folder under the given name.
+bool Plant(const TempFolder& folder, const std::wstring& name) {
   return CopyBuilt(L"planted.dll", folder / name);
 }
 
@@ -78,7 +80,7 @@ DWORD RunToEnd(const std::wstring& path) {
   PROCESS_INFORMATION info = {};
   if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       nullptr, &startup, &info)) {
-    ADD_FAILURE() << "cannot start " << std::string(path.begin(), path.end());
+    ADD_FAILURE() << "cannot start " << WideToUtf8(path);
     return 0;
   }
   KernelHandle thread(info.hThread);
@@ -110,7 +112,7 @@ TEST(DllPlanting, InstallerRunsWithoutLoadingPlantedDlls) {
   ASSERT_TRUE(settings.listening());
   TempFolder folder;
   ASSERT_TRUE(CopyBuilt(L"TovarelinInstaller.exe", folder / L"TovarelinInstaller.exe"));
-  for (const wchar_t* name : kPlantedNames) ASSERT_TRUE(Planted(folder, name));
+  for (const wchar_t* name : kPlantedNames) ASSERT_TRUE(Plant(folder, name));
 
   InstallerProcess installer(folder / L"TovarelinInstaller.exe");  // fails the test if no window
   if (installer.window()) {
@@ -139,7 +141,7 @@ TEST(DllPlanting, OrdinaryImportLoadsAPlantedDll) {
     SCOPED_TRACE(testing::Message() << name);
     TempFolder folder;
     ASSERT_TRUE(CopyBuilt(L"planted_control.exe", folder / L"planted_control.exe"));
-    ASSERT_TRUE(Planted(folder, name));
+    ASSERT_TRUE(Plant(folder, name));
     EXPECT_NE(0u, RunToEnd(folder / L"planted_control.exe"));
     EXPECT_TRUE(LeftMarker(folder, name));
   }
