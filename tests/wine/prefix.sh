@@ -1,7 +1,9 @@
 # The project's Wine set-up, sourced by tests/wine/run.sh and tools/run.sh:
 #   source prefix.sh BUILD_DIR   sets the environment for the prefix in BUILD_DIR/wine
 #   wine_prepare_prefix          makes the prefix on first use (own HOME and Desktop, Chinese
-#                                fonts, a virtual desktop, extra drives D: and F:)
+#                                fonts, a virtual desktop, extra drives D: and F:, and no
+#                                visual theme: a program without a manifest gets classic
+#                                controls on Windows, which honour the progress bar's colours)
 #   wine_start_xvfb              a private Xvfb; sets DISPLAY
 #   wine_mount_full_drive        a tiny tmpfs behind F: (root only; a no-op otherwise)
 #   wine_stop                    ends what the functions above started, by id
@@ -12,12 +14,12 @@ wine_dir="$wine_build_dir/wine"
 export WINEPREFIX="$wine_dir/prefix"
 export HOME="$wine_dir/home"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${TOVARELIN_DLL_OVERRIDES:+;$TOVARELIN_DLL_OVERRIDES}"
 export XDG_RUNTIME_DIR="$wine_dir/xdg"
 
 wine_drive_d="$wine_dir/drives/d"
 wine_drive_f="$wine_dir/drives/full"
-wine_prefix_version=2  # raise when the set-up below changes: older prefixes are set up again
+wine_prefix_version=3  # raise when the set-up below changes: older prefixes are set up again
 wine_xvfb_pid=
 wine_full_mounted=
 
@@ -46,6 +48,9 @@ REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
 "ci"="1024x768"
+
+[HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\ThemeManager]
+"ThemeActive"="0"
 
 [HKEY_LOCAL_MACHINE\Software\Wine\Drives]
 "d:"="hd"

@@ -6,6 +6,8 @@
 #   run.sh BUILD_DIR PROGRAM.exe [ARGS...]
 #
 # With TOVARELIN_NO_DISPLAY=1 the program runs without any display at all.
+# TOVARELIN_DLL_OVERRIDES adds entries to WINEDLLOVERRIDES, which Wine takes from the Linux
+# environment only: a test program cannot set it for the programs it starts.
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/prefix.sh" "$1"
