@@ -107,6 +107,14 @@ TEST(Window, ProgressMessagesShowThePercentage) {
     EXPECT_EQ(percent, installer.ProgressPosition());
     EXPECT_FALSE(installer.ProgressIsMarquee());
   }
+  // Filled in the button's green up to the position, the pale green beyond it.
+  HWND bar = installer.control(IDC_PROGRESS_BAR);
+  SendMessageW(installer.window(), WM_INSTALL_PROGRESS, 30, 0);
+  const auto shows = [&](int x, COLORREF colour) {
+    return WaitUntil([&] { return installer.PixelAt(bar, x, 6) == colour; }, std::chrono::seconds(5));
+  };
+  EXPECT_TRUE(shows(60, kButtonFace));
+  EXPECT_TRUE(shows(400, RGB(234, 248, 243)));
 }
 
 TEST(Window, SuccessShowsFullProgressAndOffersToOpenTheFolder) {
