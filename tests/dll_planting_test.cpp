@@ -19,9 +19,8 @@
 #include "app/main_window.h"
 #include "app/utf8.h"
 #include "common/handles.h"
-#include "constants.h"
 #include "support/files.h"
-#include "support/http_server.h"
+#include "support/install_scenario.h"
 #include "support/window_driver.h"
 
 namespace {
@@ -95,42 +94,27 @@ DWORD RunToEnd(const std::wstring& path) {
   return exitCode;
 }
 
-uint16_t SettingsPort() {
-  const std::wstring url = kSettingsServerUrl;
-  return static_cast<uint16_t>(std::stoi(url.substr(url.rfind(L':') + 1)));
-}
-
-// Settings without a package link: the run reaches WinHTTP, then ends with a message.
-HttpResponse SettingsWithoutPackage(const HttpRequest&) {
-  return HttpResponse::Body(R"({"api_base_url":"","api_key":"","download_url":""})");
-}
-
 }  // namespace
 
-TEST(DllPlanting, InstallerRunsWithoutLoadingPlantedDlls) {
-  TestHttpServer settings(SettingsWithoutPackage, SettingsPort());
-  ASSERT_TRUE(settings.listening());
+class DllPlantingScenario : public InstallScenario {};
+
+TEST_F(DllPlantingScenario, InstallerRunsWithoutLoadingPlantedDlls) {
   TempFolder folder;
   ASSERT_TRUE(CopyBuilt(L"TovarelinInstaller.exe", folder / L"TovarelinInstaller.exe"));
   for (const wchar_t* name : kPlantedNames) ASSERT_TRUE(Plant(folder, name));
+  ScriptedServer files(HttpResponse::Body(ProductPackage()));
+  ServeSettings(L"", L"", files.url() + L"/files/Tovarelin.zip");
 
   InstallerProcess installer(folder / L"TovarelinInstaller.exe");  // fails the test if no window
-  if (installer.window()) {
-    HWND button = installer.control(IDC_START_BUTTON);
-    installer.PressButton();
-    MessageBoxInfo box;
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-          box = installer.FindMessageBox();
-          return box.window || installer.Text(button) == L"打开目录";
-        },
-        std::chrono::seconds(60)));
-    if (box.window) installer.DismissMessageBox(box);
-    EXPECT_TRUE(installer.Enabled(button));
-    // The progress bar needs comctl32: it was loaded, from the system folder.
-    const std::wstring comctl = ModulePath(installer.processId(), L"comctl32.dll");
-    EXPECT_EQ(Lower(SystemFolder()), Lower(FolderOf(comctl)));
-  }
+  ASSERT_TRUE(installer.window());
+  installer.PressButton();
+  ExpectInstalled(installer);
+  ExpectProductInstalledIn(InstallFolderOn(L'C'));
+  EXPECT_EQ(1u, settings_->requests().size());
+  EXPECT_EQ(1u, files.requests().size());
+  // The progress bar needs comctl32: it was loaded, from the system folder.
+  const std::wstring comctl = ModulePath(installer.processId(), L"comctl32.dll");
+  EXPECT_EQ(Lower(SystemFolder()), Lower(FolderOf(comctl)));
   for (const wchar_t* name : kPlantedNames) EXPECT_FALSE(LeftMarker(folder, name)) << name;
 }
 
