@@ -35,6 +35,9 @@ TEST_F(InstallationFault, SettingsServerDownChangesNothingOnDisk) {
   ASSERT_TRUE(installer.window());
   installer.PressButton();
   ExpectFailure(installer, L"网络请求失败");
+  EXPECT_TRUE(WaitUntil([&] {
+    return installer.PixelAt(installer.control(IDC_START_BUTTON), 3, 3) == RGB(34, 170, 136);
+  })) << "the enabled face";
   EXPECT_FALSE(PathExists(InstallFolderOn(L'C')));
   EXPECT_FALSE(PathExists(DesktopShortcutPath()));
 }
@@ -124,11 +127,15 @@ TEST_F(InstallationFault, SilentServerKeepsTheWindowRunningUntilClosed) {
   settings_->Answer(Silence());
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
+  HWND button = installer.control(IDC_START_BUTTON);
   installer.PressButton();
+  installer.PressButton();  // a second press while running starts nothing
   ASSERT_TRUE(WaitUntil([&] { return settings_->requests().size() == 1; }));
   Sleep(3000);
+  EXPECT_EQ(1u, settings_->requests().size());
   ExpectRunning(installer);
   EXPECT_TRUE(installer.ProgressIsMarquee());
+  EXPECT_EQ(RGB(159, 216, 202), installer.PixelAt(button, 3, 3)) << "the disabled face";
   Shoot(installer);
   ExpectClosingExitsWithZero(installer);
 }

@@ -58,6 +58,12 @@ TEST_F(Installation, ReadyWindowOffersTheFirstDrive) {
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
   EXPECT_EQ("霁岚舟安装器", WideToUtf8(installer.Text(installer.window())));
+  RECT frame;
+  GetWindowRect(installer.window(), &frame);
+  EXPECT_EQ(560, frame.right - frame.left);
+  EXPECT_EQ(420, frame.bottom - frame.top);
+  EXPECT_EQ(0, GetWindowLongPtrW(installer.window(), GWL_STYLE) & (WS_THICKFRAME | WS_MAXIMIZEBOX))
+      << "the frame can be resized or maximised";
   const auto drives = installer.DriveEntries();
   ASSERT_FALSE(drives.empty());
   EXPECT_EQ(L"C:\\", drives[0]);
@@ -66,6 +72,7 @@ TEST_F(Installation, ReadyWindowOffersTheFirstDrive) {
   HWND button = installer.control(IDC_START_BUTTON);
   EXPECT_EQ("开始安装", WideToUtf8(installer.Text(button)));
   EXPECT_TRUE(installer.Enabled(button));
+  EXPECT_TRUE(installer.Enabled(installer.control(IDC_DRIVE_COMBO)));
   EXPECT_EQ(0, installer.ProgressPosition());
   Sleep(300);  // the first paint
   Shoot(installer);
