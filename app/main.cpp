@@ -9,6 +9,11 @@ constexpr WORD kIconResourceId = 1;
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  // The installer usually runs from a download folder, where anyone may have left a DLL.
+  // From here on every DLL loaded by name comes from System32 only; the DLLs that are not
+  // Known DLLs are delay-loaded (see cmake/delay_load.cmake), so none is loaded before this.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+
   WNDCLASSW windowClass = {};
   windowClass.lpfnWndProc = MainWindowProc;
   windowClass.hInstance = instance;

@@ -142,12 +142,18 @@ LRESULT OnDrawItem(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 void StartInstallation() {
+  // A click can still arrive while a run is under way (a queued message, or BM_CLICK, which
+  // Wine delivers to a disabled button); one run at a time.
+  if (!IsWindowEnabled(g_startButton)) return;
   EnableWindow(g_startButton, FALSE);
   EnableWindow(g_driveCombo, FALSE);
   SetMarqueeStyle(true);
   SendMessageW(g_progressBar, PBM_SETMARQUEE, TRUE, kMarqueeIntervalMs);
-  // Nothing waits for the worker; it reports through WM_INSTALL_DONE.
-  KernelHandle(CreateThread(nullptr, 0, InstallWorker, nullptr, 0, nullptr));
+  // Nothing waits for the worker; it reports through WM_INSTALL_DONE. A worker that cannot
+  // start reports nothing, so the failure is reported here instead of leaving the controls
+  // disabled for good.
+  KernelHandle worker(CreateThread(nullptr, 0, InstallWorker, nullptr, 0, nullptr));
+  if (!worker) PostMessageW(g_mainWindow, WM_INSTALL_DONE, 0, 0);
 }
 
 LRESULT OnCommand(WPARAM wParam) {

@@ -61,12 +61,24 @@ struct GdiObjectTraits {
   static Handle Invalid() { return nullptr; }
   static void Close(Handle h) { DeleteObject(h); }
 };
+struct MemoryDcTraits {
+  using Handle = HDC;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { DeleteDC(h); }
+};
+struct ScreenDcTraits {
+  using Handle = HDC;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { ReleaseDC(nullptr, h); }
+};
 
 using FileHandle = UniqueHandle<FileHandleTraits>;      // CreateFileW
 using KernelHandle = UniqueHandle<KernelHandleTraits>;  // threads, events, processes
 using FindHandle = UniqueHandle<FindHandleTraits>;      // FindFirstFileW
 using WinHttpHandle = UniqueHandle<WinHttpHandleTraits>;
 using GdiObject = UniqueHandle<GdiObjectTraits>;        // brushes, fonts
+using MemoryDc = UniqueHandle<MemoryDcTraits>;          // CreateCompatibleDC
+using ScreenDc = UniqueHandle<ScreenDcTraits>;          // GetDC(nullptr)
 
 // Holds one reference to a COM object.
 template <typename T>

@@ -1,3 +1,47 @@
 #include "install/find_executable.h"
 
-std::wstring FindProductExecutable(const std::wstring&) { return {}; }
+#include <windows.h>
+
+#include "common/handles.h"
+#include "constants.h"
+
+namespace {
+
+wchar_t FoldAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c; }
+
+}  // namespace
+
+bool IsProductExecutableName(const std::wstring& name) {
+  const std::wstring expected = kProductExeName;
+  if (name.size() != expected.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i)
+    if (FoldAscii(name[i]) != FoldAscii(expected[i])) return false;
+  return true;
+}
+
+bool ShouldEnterFolder(DWORD attributes) {
+  // A junction or symbolic link could lead out of the tree or back into it.
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+std::wstring FindProductExecutable(const std::wstring& folder) {
+  const std::wstring direct = folder + L"\\" + kProductExeName;
+  if (GetFileAttributesW(direct.c_str()) != INVALID_FILE_ATTRIBUTES) return direct;
+
+  WIN32_FIND_DATAW entry = {};
+  FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
+  if (!find) return {};
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring child = folder + L"\\" + name;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (!ShouldEnterFolder(entry.dwFileAttributes)) continue;
+      std::wstring found = FindProductExecutable(child);
+      if (!found.empty()) return found;
+    } else if (IsProductExecutableName(name)) {
+      return child;
+    }
+  } while (FindNextFileW(find.get(), &entry));
+  return {};
+}

@@ -2,9 +2,19 @@
 
 #include "constants.h"
 #include "net/http_get.h"
+#include "net/json_fields.h"
 
-DownloaderSettings ParseDownloaderSettings(const std::string&) {
-  return {kParserServiceUrl, L"", L""};
+DownloaderSettings ParseDownloaderSettings(const std::string& body) {
+  DownloaderSettings settings{kParserServiceUrl, L"", L""};
+  const std::wstring apiBaseUrl = ReadJsonStringField(body, "api_base_url");
+  const std::wstring apiKey = ReadJsonStringField(body, "api_key");
+  const std::wstring downloadUrl = ReadJsonStringField(body, "download_url");
+  // The parser path is appended with its own slash; a value of slashes alone leaves nothing.
+  if (!apiBaseUrl.empty())
+    settings.api_base_url = apiBaseUrl.substr(0, apiBaseUrl.find_last_not_of(L"/\\") + 1);
+  if (!apiKey.empty()) settings.api_key = apiKey;
+  if (!downloadUrl.empty()) settings.download_url = downloadUrl;
+  return settings;
 }
 
 DownloaderSettings FetchDownloaderSettings() {

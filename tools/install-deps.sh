@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake make python3
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev googletest
-  wine64 xvfb xauth fonts-wqy-microhei imagemagick
+  wine wine64 xvfb fonts-wqy-microhei
 )
 missing=()
 for p in "${packages[@]}"; do

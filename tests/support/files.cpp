@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <stdexcept>
 
@@ -70,4 +71,32 @@ void RemoveTree(const std::wstring& path) {
   }
   find.reset();
   RemoveDirectoryW(path.c_str());
+}
+
+namespace {
+
+void ListInto(const std::wstring& folder, const std::wstring& prefix,
+              std::vector<std::wstring>& out) {
+  WIN32_FIND_DATAW entry = {};
+  FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
+  if (!find) return;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      out.push_back(prefix + name + L"\\");
+      ListInto(folder + L"\\" + name, prefix + name + L"\\", out);
+    } else {
+      out.push_back(prefix + name);
+    }
+  } while (FindNextFileW(find.get(), &entry));
+}
+
+}  // namespace
+
+std::vector<std::wstring> ListTree(const std::wstring& folder) {
+  std::vector<std::wstring> tree;
+  ListInto(folder, L"", tree);
+  std::sort(tree.begin(), tree.end());
+  return tree;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class TempFolder {
  public:
@@ -22,3 +23,5 @@ std::string ReadBytes(const std::wstring& path);
 bool PathExists(const std::wstring& path);
 void MakeFolders(const std::wstring& path);  // with every missing parent
 void RemoveTree(const std::wstring& path);
+// Every file and folder below the folder, relative, sorted; folders end in a backslash.
+std::vector<std::wstring> ListTree(const std::wstring& folder);

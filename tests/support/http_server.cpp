@@ -10,6 +10,8 @@
 #include <mutex>
 #include <thread>
 
+#include "constants.h"
+
 std::string HttpRequest::Header(const std::string& name) const {
   for (const auto& [key, value] : headers)
     if (_stricmp(key.c_str(), name.c_str()) == 0) return value;
@@ -35,6 +37,13 @@ HttpResponse HttpResponse::Redirect(int status, const std::string& location) {
   return response;
 }
 
+uint16_t SettingsServerPort() {
+  const std::wstring url = kSettingsServerUrl;
+  const size_t colon = url.rfind(L':');
+  if (colon == url.find(L"://")) return 80;  // no port written
+  return static_cast<uint16_t>(std::stoi(url.substr(colon + 1)));
+}
+
 struct TestHttpServer::State {
   HttpHandler handler;
   SOCKET listener = INVALID_SOCKET;
@@ -49,6 +58,7 @@ struct TestHttpServer::State {
 
   void Accept();
   void Serve(SOCKET client);
+  bool WaitReadable(SOCKET s);
   bool Pause(int ms) {  // false when the server is stopping
     std::unique_lock<std::mutex> lock(mutex);
     return !stopped.wait_for(lock, std::chrono::milliseconds(ms), [&] { return stopping; });
@@ -80,11 +90,13 @@ const char* Reason(int status) {
   }
 }
 
-bool ReadRequest(SOCKET s, HttpRequest& request) {
+// waitReadable: false when no more data should be waited for.
+bool ReadRequest(SOCKET s, HttpRequest& request, const std::function<bool(SOCKET)>& waitReadable) {
   std::string data;
   char buffer[4096];
   size_t end;
   while ((end = data.find("\r\n\r\n")) == std::string::npos) {
+    if (!waitReadable(s)) return false;
     const int n = recv(s, buffer, sizeof buffer, 0);
     if (n <= 0) return false;
     data.append(buffer, static_cast<size_t>(n));
@@ -123,9 +135,26 @@ void TestHttpServer::State::Accept() {
   }
 }
 
+// Waits in short slices: a client that keeps its idle connection open (Wine's WinHTTP pools
+// them for about 30 s) must not hold up the server's end, and shutdown() does not wake recv().
+bool TestHttpServer::State::WaitReadable(SOCKET s) {
+  for (;;) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval slice = {0, 50000};
+    const int ready = select(0, &readable, nullptr, nullptr, &slice);
+    if (ready != 0) return ready > 0;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (stopping) return false;
+  }
+}
+
 void TestHttpServer::State::Serve(SOCKET client) {
   HttpRequest request;
-  while (ReadRequest(client, request)) {
+  bool reset = false;
+  const auto waitReadable = [this](SOCKET s) { return WaitReadable(s); };
+  while (ReadRequest(client, request, waitReadable)) {
     {
       std::lock_guard<std::mutex> lock(mutex);
       requests.push_back(request);
@@ -156,6 +185,7 @@ void TestHttpServer::State::Serve(SOCKET client) {
       if (response.dropAfter >= 0 && sent + static_cast<long long>(piece.size()) > response.dropAfter) {
         piece.resize(static_cast<size_t>(response.dropAfter - sent));
         ok = false;
+        reset = response.resetOnDrop;
       }
       sent += static_cast<long long>(piece.size());
       if (response.framing == HttpResponse::Framing::Chunked && !piece.empty()) {
@@ -168,6 +198,15 @@ void TestHttpServer::State::Serve(SOCKET client) {
     if (ok && response.framing == HttpResponse::Framing::Chunked) ok = SendAll(client, "0\r\n\r\n");
     if (!ok || close) break;
     request = HttpRequest();
+  }
+  if (reset) {
+    // Closing with a zero linger time sends a reset instead of an orderly end.
+    const linger abort = {1, 0};
+    setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
+    std::lock_guard<std::mutex> lock(mutex);
+    std::replace(connections.begin(), connections.end(), client, INVALID_SOCKET);
+    closesocket(client);
+    return;
   }
   shutdown(client, SD_BOTH);
 }

@@ -29,11 +29,15 @@ struct HttpResponse {
   Framing framing = Framing::ContentLength;
   long long announcedLength = -1;   // Content-Length to announce; -1: the real length
   long long dropAfter = -1;         // close the connection after this many body bytes
+  bool resetOnDrop = false;         // ... with a reset rather than an orderly close
   bool neverAnswer = false;         // hold the connection open and say nothing
 
   static HttpResponse Body(std::string body, int status = 200);
   static HttpResponse Redirect(int status, const std::string& location);
 };
+
+// The port of the built-in settings server URL, where the installer asks first.
+uint16_t SettingsServerPort();
 
 using HttpHandler = std::function<HttpResponse(const HttpRequest&)>;
 

@@ -1,0 +1,70 @@
+#include "install/zip_names.h"
+
+#include <windows.h>
+
+namespace {
+
+constexpr size_t kMaxFolderPath = MAX_PATH - 12;  // CreateDirectoryW's limit
+constexpr wchar_t kForbiddenCharacters[] = L"<>:\"|?*";
+
+bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
+
+wchar_t AsciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c; }
+
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices, also with an extension after them.
+bool IsDeviceName(const std::wstring& component) {
+  std::wstring stem = component.substr(0, component.find(L'.'));
+  while (!stem.empty() && stem.back() == L' ') stem.pop_back();
+  for (wchar_t& c : stem) c = AsciiUpper(c);
+  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL"})
+    if (stem == device) return true;
+  return stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0) &&
+         stem[3] >= L'1' && stem[3] <= L'9';
+}
+
+bool IsSafeComponent(const std::wstring& component) {
+  if (component.empty() || component.back() == L'.' || component.back() == L' ') return false;
+  for (wchar_t c : component)
+    if (c < 0x20 || std::wstring(kForbiddenCharacters).find(c) != std::wstring::npos) return false;
+  return !IsDeviceName(component);
+}
+
+}  // namespace
+
+std::wstring DecodeEntryName(const std::string& stored, bool utf8) {
+  if (stored.empty()) return {};
+  const UINT codePage = utf8 ? CP_UTF8 : CP_OEMCP;
+  const int size = static_cast<int>(stored.size());
+  const int length = MultiByteToWideChar(codePage, 0, stored.data(), size, nullptr, 0);
+  if (length <= 0) return {};
+  std::wstring name(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(codePage, 0, stored.data(), size, &name[0], length);
+  return name;
+}
+
+std::optional<EntryPath> SafeEntryPath(const std::wstring& name) {
+  if (name.empty() || IsSeparator(name.front())) return std::nullopt;
+  EntryPath path;
+  path.isFolder = IsSeparator(name.back());
+  const size_t end = path.isFolder ? name.size() - 1 : name.size();
+  size_t start = 0;
+  while (start <= end) {
+    size_t stop = start;
+    while (stop < end && !IsSeparator(name[stop])) ++stop;
+    const std::wstring component = name.substr(start, stop - start);
+    if (!IsSafeComponent(component)) return std::nullopt;
+    if (!path.relative.empty()) path.relative += L'\\';
+    path.relative += component;
+    start = stop + 1;
+  }
+  return path;
+}
+
+bool FitsPathLimits(size_t destinationLength, const EntryPath& path) {
+  const size_t full = destinationLength + 1 + path.relative.size();
+  if (path.isFolder) return full < kMaxFolderPath;
+  const size_t lastSeparator = path.relative.rfind(L'\\');
+  const bool folderFits =
+      lastSeparator == std::wstring::npos || destinationLength + 1 + lastSeparator < kMaxFolderPath;
+  return folderFits && full < MAX_PATH;
+}

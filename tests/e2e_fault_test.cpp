@@ -1,0 +1,153 @@
+// Whole installations through the real window that meet a fault: each ends in its message,
+// or keeps running until the window is closed, and never in a crash.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/main_window.h"
+#include "support/files.h"
+#include "support/install_scenario.h"
+#include "support/window_driver.h"
+
+namespace {
+
+using InstallationFault = InstallScenario;
+
+constexpr ULONGLONG kSmallDriveBytes = 1024 * 1024;
+
+HttpResponse Silence() {
+  HttpResponse response;
+  response.neverAnswer = true;
+  return response;
+}
+
+void ExpectClosingExitsWithZero(InstallerProcess& installer) {
+  installer.Close();
+  DWORD exitCode = 99;
+  ASSERT_TRUE(installer.WaitForExit(10000, &exitCode)) << "still running after WM_CLOSE";
+  EXPECT_EQ(0u, exitCode);
+}
+
+}  // namespace
+
+TEST_F(InstallationFault, SettingsServerDownChangesNothingOnDisk) {
+  InstallerProcess installer;  // nothing listens on the settings port
+  ASSERT_TRUE(installer.window());
+  installer.PressButton();
+  ExpectFailure(installer, L"网络请求失败");
+  EXPECT_TRUE(WaitUntil([&] {
+    return installer.PixelAt(installer.control(IDC_START_BUTTON), 3, 3) == RGB(34, 170, 136);
+  })) << "the enabled face";
+  EXPECT_FALSE(PathExists(InstallFolderOn(L'C')));
+  EXPECT_FALSE(PathExists(DesktopShortcutPath()));
+}
+
+TEST_F(InstallationFault, EmptyDownloadUrlIsReported) {
+  ScriptedServer files(HttpResponse::Body(ProductPackage()));
+  ServeSettings(files.url(), L"k", L"");
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+  installer.PressButton();
+  ExpectFailure(installer, L"后台未配置霁岚舟安装包下载链接");
+  EXPECT_TRUE(files.requests().empty());
+}
+
+TEST_F(InstallationFault, MissingPackageIsReported) {
+  ScriptedServer files(HttpResponse::Body("not here", 404));
+  ServeSettings(ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip");
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+  installer.PressButton();
+  ExpectFailure(installer, L"服务器返回错误");
+  EXPECT_FALSE(PathExists(InstallFolderOn(L'C') + L"\\_download\\Tovarelin.zip"));
+}
+
+TEST_F(InstallationFault, ConnectionDroppedMidBodyIsReported) {
+  const std::string package = ProductPackage(64 * 1024);
+  HttpResponse dropped = HttpResponse::Body(package);
+  dropped.dropAfter = static_cast<long long>(package.size() / 2);
+  ScriptedServer files(dropped);
+  ServeSettings(ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip");
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+  installer.PressButton();
+  ExpectFailure(installer, L"网络请求失败");
+  EXPECT_FALSE(PathExists(ProductExeIn(InstallFolderOn(L'C'))));
+}
+
+TEST_F(InstallationFault, CorruptZipIsReported) {
+  const std::string package = ProductPackage(64 * 1024);
+  ScriptedServer files(HttpResponse::Body(package.substr(0, package.size() / 2)));
+  ServeSettings(ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip");
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+  installer.PressButton();
+  ExpectFailure(installer, L"解压安装包失败");
+  EXPECT_FALSE(PathExists(DesktopShortcutPath()));
+}
+
+// The search waits five minutes before it gives up with "安装包内未找到 霁岚舟.exe"; the
+// scenario stops once the package is unpacked and the run is seen to keep searching.
+TEST_F(InstallationFault, ZipWithoutTheExecutableKeepsSearching) {
+  ScriptedServer files(HttpResponse::Body(ZipPackage({{"Tovarelin/README.txt", "no product"}})));
+  ServeSettings(ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip");
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+  installer.PressButton();
+  const std::wstring folder = InstallFolderOn(L'C');
+  ASSERT_TRUE(WaitUntil([&] { return PathExists(folder + L"\\Tovarelin\\README.txt"); }))
+      << "the package was not unpacked";
+  Sleep(3000);
+  ExpectRunning(installer);
+  EXPECT_TRUE(PathExists(folder + L"\\_download\\Tovarelin.zip")) << "the run went past the search";
+  EXPECT_FALSE(PathExists(DesktopShortcutPath()));
+  Shoot(installer);
+  ExpectClosingExitsWithZero(installer);
+}
+
+TEST_F(InstallationFault, FullDriveIsReported) {
+  ULARGE_INTEGER total = {};
+  if (!GetDiskFreeSpaceExW(L"F:\\", nullptr, &total, nullptr) || total.QuadPart > kSmallDriveBytes)
+    GTEST_SKIP() << "F: is not the small tmpfs that tests/wine/run.sh mounts as root";
+  ScriptedServer files(HttpResponse::Body(ProductPackage(2 * kSmallDriveBytes)));
+  ServeSettings(ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip");
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+  const auto drives = installer.DriveEntries();
+  const auto f = std::find(drives.begin(), drives.end(), L"F:\\");
+  ASSERT_NE(drives.end(), f) << "the prefix maps F: as a fixed drive";
+  installer.SelectDrive(static_cast<int>(f - drives.begin()));
+  installer.PressButton();
+  ExpectFailure(installer, L"无法写入下载文件");
+  EXPECT_FALSE(PathExists(DesktopShortcutPath()));
+}
+
+TEST_F(InstallationFault, SilentServerKeepsTheWindowRunningUntilClosed) {
+  ServeSettings(L"", L"", L"");
+  settings_->Answer(Silence());
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+  HWND button = installer.control(IDC_START_BUTTON);
+  installer.PressButton();
+  installer.PressButton();  // a second press while running starts nothing
+  ASSERT_TRUE(WaitUntil([&] { return settings_->requests().size() == 1; }));
+  Sleep(3000);
+  EXPECT_EQ(1u, settings_->requests().size());
+  ExpectRunning(installer);
+  EXPECT_TRUE(installer.ProgressIsMarquee());
+  EXPECT_EQ(RGB(159, 216, 202), installer.PixelAt(button, 3, 3)) << "the disabled face";
+  Shoot(installer);
+  ExpectClosingExitsWithZero(installer);
+}
+
+TEST_F(InstallationFault, ClosingMidDownloadExitsWithZero) {
+  ScriptedServer files(SlowBody(ProductPackage(256 * 1024), 40, 250));
+  ServeSettings(ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip");
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+  installer.PressButton();
+  ASSERT_TRUE(WaitUntil([&] { return installer.ProgressPosition() > 0; }))
+      << "the download never showed progress";
+  ExpectRunning(installer);
+  ExpectClosingExitsWithZero(installer);
+}

@@ -1,0 +1,219 @@
+// Whole installations through the real window: the roads that end with the product installed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/main_window.h"
+#include "app/utf8.h"
+#include "support/files.h"
+#include "support/install_scenario.h"
+#include "support/window_driver.h"
+
+namespace {
+
+using Installation = InstallScenario;
+
+constexpr size_t kVisibleProgressBytes = 256 * 1024;  // a download long enough to watch
+constexpr wchar_t kExplorerClass[] = L"ExplorerWClass";
+
+std::string EscapeSlashes(std::string json) {
+  for (size_t at = 0; (at = json.find('/', at)) != std::string::npos; at += 2)
+    json.insert(at, "\\");
+  return json;
+}
+
+std::string Narrow(const std::wstring& ascii) { return std::string(ascii.begin(), ascii.end()); }
+
+struct TopWindow {
+  const wchar_t* className;
+  HWND found;
+};
+
+// A visible top-level window of that class, from any process.
+HWND FindTopWindow(const wchar_t* className) {
+  TopWindow search = {className, nullptr};
+  EnumWindows([](HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<TopWindow*>(param);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (!IsWindowVisible(window) || wcscmp(name, search->className) != 0) return TRUE;
+    search->found = window;
+    return FALSE;
+  }, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void EndProcessOf(HWND window) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  KernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
+  ASSERT_TRUE(process);
+  TerminateProcess(process.get(), 0);
+  WaitForSingleObject(process.get(), 5000);
+}
+
+}  // namespace
+
+TEST_F(Installation, ReadyWindowOffersTheFirstDrive) {
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+  EXPECT_EQ("霁岚舟安装器", WideToUtf8(installer.Text(installer.window())));
+  RECT frame;
+  GetWindowRect(installer.window(), &frame);
+  EXPECT_EQ(560, frame.right - frame.left);
+  EXPECT_EQ(420, frame.bottom - frame.top);
+  EXPECT_EQ(0, GetWindowLongPtrW(installer.window(), GWL_STYLE) & (WS_THICKFRAME | WS_MAXIMIZEBOX))
+      << "the frame can be resized or maximised";
+  const auto drives = installer.DriveEntries();
+  ASSERT_FALSE(drives.empty());
+  EXPECT_EQ(L"C:\\", drives[0]);
+  EXPECT_EQ(0, installer.DriveSelection());
+  EXPECT_EQ(L"C:\\Tovarelin", installer.Text(installer.control(IDC_LOCATION_LABEL)));
+  HWND button = installer.control(IDC_START_BUTTON);
+  EXPECT_EQ("开始安装", WideToUtf8(installer.Text(button)));
+  EXPECT_TRUE(installer.Enabled(button));
+  EXPECT_TRUE(installer.Enabled(installer.control(IDC_DRIVE_COMBO)));
+  EXPECT_EQ(0, installer.ProgressPosition());
+  Sleep(300);  // the first paint
+  Shoot(installer);
+}
+
+TEST_F(Installation, DirectZipLinkInstallsTheProductAndCleansUp) {
+  ScriptedServer files(SlowBody(ProductPackage(kVisibleProgressBytes), 16, 150));
+  ScriptedServer parser(HttpResponse::Body("{}"));
+  ServeSettings(parser.url(), L"", files.url() + L"/files/Tovarelin.zip");
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+
+  installer.PressButton();
+  EXPECT_TRUE(installer.ProgressIsMarquee());
+  ExpectRunning(installer);
+  EXPECT_TRUE(WaitUntil([&] {
+    const int percent = installer.ProgressPosition();
+    return percent >= 30 && percent < 100 && !installer.ProgressIsMarquee();
+  })) << "the bar never showed a percentage between 30 and 99";
+  Shoot(installer, "-running");
+
+  ExpectInstalled(installer);
+  Shoot(installer);
+  ExpectProductInstalledIn(InstallFolderOn(L'C'));
+  EXPECT_EQ(std::vector<std::string>{"/api/settings/downloader"}, settings_->targets());
+  EXPECT_EQ(std::vector<std::string>{"/files/Tovarelin.zip"}, files.targets());
+  EXPECT_TRUE(parser.requests().empty());
+}
+
+TEST_F(Installation, ShareLinkIsResolvedThroughTheParser) {
+  ScriptedServer files(HttpResponse::Body(ProductPackage()));
+  const std::wstring share = files.url() + L"/s/tovarelin";
+  const std::string host = Narrow(files.url());
+  ScriptedServer parser(HttpResponse::Body(EscapeSlashes(
+      "{\"code\":200,\"data\":{\"share\":\"" + Narrow(share) + "\",\"links\":[\"" + host +
+      "/dl/page\",\"" + host + "/dl/Tovarelin.zip?sign=1\"]}}")));
+  ServeSettings(parser.url(), L"k-123", share);
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+  installer.PressButton();
+  ExpectInstalled(installer);
+
+  const auto asked = parser.requests();
+  ASSERT_EQ(1u, asked.size());
+  const std::string port = host.substr(host.rfind(':') + 1);
+  EXPECT_EQ("/json/parser?url=http%3A%2F%2F127.0.0.1%3A" + port + "%2Fs%2Ftovarelin",
+            asked[0].target);
+  EXPECT_EQ("k-123", asked[0].Header("X-API-Key"));
+  const auto downloads = files.requests();
+  ASSERT_EQ(1u, downloads.size());
+  EXPECT_EQ("/dl/Tovarelin.zip?sign=1", downloads[0].target);
+  EXPECT_EQ("k-123", downloads[0].Header("X-API-Key"));
+  EXPECT_FALSE(settings_->requests()[0].HasHeader("X-API-Key"));
+  ExpectProductInstalledIn(InstallFolderOn(L'C'));
+}
+
+TEST_F(Installation, ParserDownFallsBackToTheShareLink) {
+  ScriptedServer files(HttpResponse::Body(ProductPackage()));
+  ServeSettings(ClosedPortUrl(), L"k", files.url() + L"/s/tovarelin");
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+  installer.PressButton();
+  ExpectInstalled(installer);
+  EXPECT_EQ(std::vector<std::string>{"/s/tovarelin"}, files.targets());
+  ExpectProductInstalledIn(InstallFolderOn(L'C'));
+}
+
+TEST_F(Installation, ParserErrorFallsBackToTheShareLink) {
+  ScriptedServer files(HttpResponse::Body(ProductPackage()));
+  ScriptedServer parser(HttpResponse::Body("{\"url\":\"http://127.0.0.1:1/never.zip\"}", 500));
+  ServeSettings(parser.url(), L"k", files.url() + L"/s/tovarelin");
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+  installer.PressButton();
+  ExpectInstalled(installer);
+  EXPECT_EQ(std::vector<std::string>{"/s/tovarelin"}, files.targets());
+  EXPECT_EQ(1u, parser.requests().size());
+  ExpectProductInstalledIn(InstallFolderOn(L'C'));
+}
+
+TEST_F(Installation, HtmlInsteadOfZipIsRefusedThenASecondPressSucceeds) {
+  const std::string page = "<html><body>share page</body></html>";
+  ScriptedServer files(HttpResponse::Body(page));
+  ServeSettings(ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip");
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+  installer.PressButton();
+  ExpectFailure(installer, L"下载的安装包不是 zip 压缩包");
+  const std::wstring downloads = InstallFolderOn(L'C') + L"\\_download";
+  EXPECT_EQ(page, ReadBytes(downloads + L"\\Tovarelin.zip"));
+
+  files.Answer(SlowBody(ProductPackage(kVisibleProgressBytes), 8, 150));
+  installer.PressButton();
+  EXPECT_TRUE(WaitUntil([&] { return PathExists(downloads + L"\\Tovarelin (1).zip"); }))
+      << "the second package did not go beside the first";
+  ExpectInstalled(installer);
+  EXPECT_EQ(2u, files.requests().size());
+  EXPECT_EQ(2u, settings_->requests().size());
+  EXPECT_FALSE(PathExists(downloads + L"\\Tovarelin (1).zip"));
+  EXPECT_EQ(page, ReadBytes(downloads + L"\\Tovarelin.zip"));
+  EXPECT_TRUE(PathExists(ProductExeIn(InstallFolderOn(L'C'))));
+}
+
+TEST_F(Installation, AnotherDriveIsUsedWhenChosen) {
+  ScriptedServer files(HttpResponse::Body(ProductPackage()));
+  ServeSettings(ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip");
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+  const auto drives = installer.DriveEntries();
+  const auto d = std::find(drives.begin(), drives.end(), L"D:\\");
+  ASSERT_NE(drives.end(), d) << "the prefix maps D: as a fixed drive";
+  installer.SelectDrive(static_cast<int>(d - drives.begin()));
+  EXPECT_EQ(L"D:\\Tovarelin", installer.Text(installer.control(IDC_LOCATION_LABEL)));
+
+  installer.PressButton();
+  ExpectInstalled(installer);
+  Shoot(installer);
+  ExpectProductInstalledIn(InstallFolderOn(L'D'));
+  EXPECT_FALSE(PathExists(InstallFolderOn(L'C')));
+}
+
+TEST_F(Installation, PressAfterSuccessOpensTheFolderAndStartsNoSecondRun) {
+  ScriptedServer files(HttpResponse::Body(ProductPackage()));
+  ServeSettings(ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip");
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+  installer.PressButton();
+  ExpectInstalled(installer);
+  ASSERT_EQ(nullptr, FindTopWindow(kExplorerClass)) << "a folder window was open before";
+
+  installer.PressButton();
+  HWND folderWindow = nullptr;
+  EXPECT_TRUE(WaitUntil([&] { return (folderWindow = FindTopWindow(kExplorerClass)) != nullptr; }))
+      << "no folder window appeared";
+  if (folderWindow) {
+    EXPECT_EQ(L"Tovarelin", installer.Text(folderWindow));
+    EndProcessOf(folderWindow);
+  }
+  Sleep(500);
+  EXPECT_EQ(1u, settings_->requests().size());
+  EXPECT_EQ(1u, files.requests().size());
+  EXPECT_EQ("打开目录", WideToUtf8(installer.Text(installer.control(IDC_START_BUTTON))));
+  EXPECT_EQ(100, installer.ProgressPosition());
+}

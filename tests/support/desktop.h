@@ -1,0 +1,18 @@
+// What an installation leaves for the user to find: the desktop and the shortcut on it.
+#pragma once
+
+#include <string>
+
+// The current user's desktop folder, as the shell reports it.
+std::wstring DesktopFolder();
+
+struct ShortcutInfo {
+  bool loaded = false;
+  std::wstring target;
+  std::wstring workingFolder;
+  std::wstring iconPath;
+  int iconIndex = -1;
+};
+
+// Reads a .lnk file back through the shell's link object.
+ShortcutInfo ReadShortcut(const std::wstring& linkPath);
