@@ -26,7 +26,7 @@ class _Table:
 
     def row(self, phase, figure, value, target="", met=None, key=None):
         verdict = "" if met is None else ("met" if met else "MISSED")
-        self.lines.append("%-11s %-34s %-46s %-11s %s" % (phase, figure, value, target, verdict))
+        self.lines.append("%-11s %-37s %-44s %-11s %s" % (phase, figure, value, target, verdict))
         if key and met is not None:
             self.targets[key] = {"value": value, "target": target, "met": met}
 
@@ -91,7 +91,7 @@ def evaluate(results):
     t, ratios, growth = _Table(), {}, {}
     t.lines.append("Tovarelin benchmark on %s (%d cores), %s; every figure from this one run"
                    % (results["host"], results["cores"], results["date"]))
-    t.lines.append("%-11s %-34s %-46s %-11s %s" % ("phase", "figure", "value", "target", "verdict"))
+    t.lines.append("%-11s %-37s %-44s %-11s %s" % ("phase", "figure", "value", "target", "verdict"))
     shows = {
         "download": lambda d: _download(t, d, ratios),
         "download_memory": lambda d: _growth(t, "peak WS, HttpGet %s MiB / %s MiB", d, growth,

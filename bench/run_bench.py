@@ -10,8 +10,8 @@ BENCH_RUNS=2 BENCH_DOWNLOAD_MIB=32 BENCH_EXTRACT_MIB=20 BENCH_EXTRACT_FILES=300.
 import json
 import os
 import shutil
+import signal
 import socket
-import statistics
 import subprocess
 import sys
 import time
@@ -56,14 +56,24 @@ class BenchProgram:
         self.exe = os.path.join(build, "bin", "tovarelin_bench.exe")
         self.env = {k: v for k, v in os.environ.items() if "proxy" not in k.lower()}
 
-    def run(self, *args):
+    def run(self, *args, timeout=300):
         runner = os.path.join(REPO, "tests", "wine", "run.sh")
-        done = subprocess.run([runner, self.build, self.exe, *args], env=self.env,
-                              capture_output=True, timeout=900)
-        lines = [l for l in done.stdout.decode("utf-8", "replace").splitlines() if l.startswith("{")]
+        # A session of its own: on a time-out the runner, Xvfb and the program end together.
+        child = subprocess.Popen([runner, self.build, self.exe, *args], env=self.env,
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                 start_new_session=True)
+        try:
+            out, err = child.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            os.killpg(child.pid, signal.SIGKILL)
+            child.communicate()
+            prefix = os.path.join(self.build, "wine", "prefix")
+            subprocess.run(["wineserver", "-k"], env=dict(self.env, WINEPREFIX=prefix))
+            raise RuntimeError("%s did not finish within %d s" % (args[0], timeout))
+        lines = [l for l in out.decode("utf-8", "replace").splitlines() if l.startswith("{")]
         if not lines:
             raise RuntimeError("bench program printed nothing (exit %d): %s"
-                               % (done.returncode, done.stderr.decode("utf-8", "replace")[-500:]))
+                               % (child.returncode, err.decode("utf-8", "replace")[-500:]))
         result = json.loads(lines[-1])
         if "error" in result:
             raise RuntimeError("%s failed: %s" % (args[0], result["error"]))
