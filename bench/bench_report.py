@@ -82,8 +82,10 @@ def _size(t, d):
           "<= 400 KiB", d["bytes"] <= 400 * KIB, "installer_size")
     t.row("", "symbol table entries", str(d["coff_symbols"]), "0 (strip)", d["coff_symbols"] == 0,
           "installer_stripped")
-    foreign = [dll for dll in d["imports"] if dll.lower() not in SYSTEM_DLLS]
-    t.row("", "imported DLLs", ", ".join(d["imports"]), "system only", not foreign, "installer_imports")
+    for figure, dlls, key in (("imported DLLs", d["imports"], "installer_imports"),
+                              ("delay-loaded DLLs", d["delay_loaded"], "installer_delay_loaded")):
+        foreign = [dll for dll in dlls if dll.lower() not in SYSTEM_DLLS]
+        t.row("", figure, ", ".join(dlls) or "none", "system only", not foreign, key)
 
 
 def evaluate(results):

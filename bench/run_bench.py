@@ -9,6 +9,7 @@ BENCH_RUNS=2 BENCH_DOWNLOAD_MIB=32 BENCH_EXTRACT_MIB=20 BENCH_EXTRACT_FILES=300.
 """
 import json
 import os
+import re
 import shutil
 import signal
 import socket
@@ -219,12 +220,16 @@ def measure_size(build):
     exe = os.path.join(build, "bin", "TovarelinInstaller.exe")
     dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", exe], check=True,
                           capture_output=True, text=True).stdout
-    dlls = [l.split(":", 1)[1].strip() for l in dump.splitlines() if "DLL Name:" in l]
+    imports = [l.split(":", 1)[1].strip() for l in dump.splitlines() if "DLL Name:" in l]
     with open(exe, "rb") as image:
-        header = image.read(4096)
-    coff = int.from_bytes(header[0x3C:0x40], "little") + 4
-    symbols = int.from_bytes(header[coff + 12:coff + 16], "little")
-    return {"bytes": os.path.getsize(exe), "imports": dlls, "coff_symbols": symbols}
+        content = image.read()
+    # Delay-loaded DLLs have no entry in the import table; their names are in the image.
+    named = {m.group().decode() for m in re.finditer(rb"[A-Za-z0-9_.-]+\.dll(?=\0)", content, re.I)}
+    delayed = sorted(n for n in named if n.lower() not in {i.lower() for i in imports})
+    coff = int.from_bytes(content[0x3C:0x40], "little") + 4
+    symbols = int.from_bytes(content[coff + 12:coff + 16], "little")
+    return {"bytes": len(content), "imports": imports, "delay_loaded": delayed,
+            "coff_symbols": symbols}
 
 
 def main():
