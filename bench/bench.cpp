@@ -17,6 +17,7 @@
 #include "app/shared_state.h"
 #include "app/utf8.h"
 #include "bench/message_counter.h"
+#include "bench/stopwatch.h"
 #include "bench/tree_walk.h"
 #include "bench/winhttp_ceiling.h"
 #include "constants.h"
@@ -25,23 +26,6 @@
 #include "net/http_get.h"
 
 namespace {
-class Stopwatch {
- public:
-  Stopwatch() {
-    QueryPerformanceFrequency(&frequency_);
-    QueryPerformanceCounter(&start_);
-  }
-  double Seconds() const {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart - start_.QuadPart) / frequency_.QuadPart;
-  }
-
- private:
-  LARGE_INTEGER frequency_;
-  LARGE_INTEGER start_;
-};
-
 std::string JsonText(const std::string& text) {
   std::string quoted = "\"";
   for (char c : text) {
@@ -84,12 +68,10 @@ std::uint64_t FileSize(const std::wstring& path) {
 }
 
 void Download(const std::wstring& url, const std::wstring& file) {
-  Stopwatch watch;
   const ProgressTally tally =
       RunWithProgressWindow([&] { HttpGet(url, L"", file, g_mainWindow); });
-  const double seconds = watch.Seconds();
   JsonLine()
-      .Add("seconds", seconds)
+      .Add("seconds", tally.workSeconds)
       .Add("bytes", FileSize(file))
       .Add("messages", std::uint64_t{tally.messages})
       .Add("last_percent", std::uint64_t{tally.lastPercent})

@@ -6,10 +6,13 @@
 #include <stdexcept>
 
 #include "app/shared_state.h"
+#include "bench/stopwatch.h"
 #include "common/handles.h"
 
 namespace {
 constexpr wchar_t kCounterClass[] = L"TovarelinBenchProgress";
+// Posted by the worker after the work, as the installer's worker posts WM_INSTALL_DONE.
+constexpr UINT kWorkFinished = WM_APP + 100;
 
 struct WindowTraits {
   using Handle = HWND;
@@ -20,6 +23,8 @@ using Window = UniqueHandle<WindowTraits>;
 
 struct Job {
   const std::function<void()>* work;
+  HWND window;
+  double seconds;
   std::exception_ptr failure;
 };
 
@@ -35,17 +40,15 @@ LRESULT CALLBACK CounterProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 DWORD WINAPI RunJob(void* parameter) {
   auto* job = static_cast<Job*>(parameter);
+  Stopwatch watch;
   try {
     (*job->work)();
+    job->seconds = watch.Seconds();
   } catch (...) {
     job->failure = std::current_exception();
   }
+  PostMessageW(job->window, kWorkFinished, 0, 0);
   return 0;
-}
-
-void DeliverQueuedMessages() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
 }
 }  // namespace
 
@@ -62,15 +65,17 @@ ProgressTally RunWithProgressWindow(const std::function<void()>& work) {
   ProgressTally tally;
   SetWindowLongPtrW(window.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&tally));
   g_mainWindow = window.get();
-  Job job{&work, nullptr};
+  Job job{&work, window.get(), 0, nullptr};
   KernelHandle thread(CreateThread(nullptr, 0, RunJob, &job, 0, nullptr));
   if (!thread) throw std::runtime_error("cannot start the worker thread");
-  HANDLE waitFor = thread.get();
-  while (MsgWaitForMultipleObjects(1, &waitFor, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
-    DeliverQueuedMessages();
+  // A plain message loop, as on the installer's window thread.
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0 && message.message != kWorkFinished) {
+    DispatchMessageW(&message);
   }
-  DeliverQueuedMessages();  // what the work posted just before it ended
+  WaitForSingleObject(thread.get(), INFINITE);
   g_mainWindow = nullptr;
   if (job.failure) std::rethrow_exception(job.failure);
+  tally.workSeconds = job.seconds;
   return tally;
 }

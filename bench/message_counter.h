@@ -4,6 +4,7 @@
 #include <functional>
 
 struct ProgressTally {
+  double workSeconds = 0;  // the work alone, timed on its own thread
   unsigned messages = 0;
   unsigned lastPercent = 0;
   bool wentBackwards = false;
