@@ -84,10 +84,13 @@ bool StatusHasBody(DWORD status) {
   return status >= 200 && status != kNoContentStatus && status != kNotModifiedStatus;
 }
 
-// Hands every chunk to consume as it arrives; throws when the body breaks off.
+// Hands the body to consume in pieces of up to kReadBufferBytes, gathered from the reads:
+// under Wine each read brings 8 KB, and writing each one to the file on its own cost a tenth
+// of the download's speed. Progress still follows every read. Throws when the body breaks off.
 void ReceiveBody(HINTERNET request, uint64_t announcedLength, bool reportProgress,
                  const std::function<void(const char*, DWORD)>& consume) {
   std::vector<char> buffer(kReadBufferBytes);
+  DWORD held = 0;  // read into the buffer, not yet handed on
   ProgressPercent progress(reportProgress ? announcedLength : 0);
   uint64_t received = 0;
   for (;;) {
@@ -95,15 +98,21 @@ void ReceiveBody(HINTERNET request, uint64_t announcedLength, bool reportProgres
     if (!WinHttpQueryDataAvailable(request, &available))
       throw std::runtime_error(kTransferFailedText);
     if (available == 0) break;
+    if (held == kReadBufferBytes) {
+      consume(buffer.data(), held);
+      held = 0;
+    }
     DWORD read = 0;
-    if (!WinHttpReadData(request, buffer.data(), std::min(available, kReadBufferBytes), &read))
+    if (!WinHttpReadData(request, buffer.data() + held,
+                         std::min(available, kReadBufferBytes - held), &read))
       throw std::runtime_error(kTransferFailedText);
     if (read == 0) break;
-    consume(buffer.data(), read);
+    held += read;
     received += read;
     if (const auto percent = progress.Add(read))
       PostMessageW(g_mainWindow, WM_INSTALL_PROGRESS, *percent, 0);
   }
+  if (held > 0) consume(buffer.data(), held);
   if (received < announcedLength) throw std::runtime_error(kTransferFailedText);
 }
 
