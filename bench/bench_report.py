@@ -1,6 +1,7 @@
 """The benchmark's table, its targets and the closing line of ratios."""
 import statistics
 
+ROW = "%-10s %-37s %-11s %-7s %s"
 MIB = 1 << 20
 KIB = 1 << 10
 SYSTEM_DLLS = {
@@ -14,9 +15,8 @@ def _median(values):
     return statistics.median(values)
 
 
-def _runs(values, unit, digits=1):
-    return "median %.*f %s  (runs: %s)" % (digits, _median(values), unit,
-                                            ", ".join("%.*f" % (digits, v) for v in values))
+def _runs(values):
+    return "%.1f median; runs %s" % (_median(values), " ".join("%.1f" % v for v in values))
 
 
 class _Table:
@@ -26,21 +26,21 @@ class _Table:
 
     def row(self, phase, figure, value, target="", met=None, key=None):
         verdict = "" if met is None else ("met" if met else "MISSED")
-        self.lines.append("%-11s %-37s %-44s %-11s %s" % (phase, figure, value, target, verdict))
+        self.lines.append(ROW % (phase, figure, target, verdict, value))
         if key and met is not None:
             self.targets[key] = {"value": value, "target": target, "met": met}
 
     def failed(self, phase, error):
-        self.lines.append("%-11s %s" % (phase, "ERROR: " + error))
+        self.lines.append(ROW % (phase, "", "", "ERROR", error))
         self.targets[phase] = {"value": "error", "target": "", "met": False}
 
 
 def _download(t, d, ratios):
     ours, curl, ceiling = (_median(d[k]) for k in ("httpget_mib_s", "curl_mib_s", "ceiling_mib_s"))
     ratios["HttpGet/ceiling"], ratios["HttpGet/curl"] = ours / ceiling, ours / curl
-    t.row("download", "HttpGet, file, progress (MiB/s)", _runs(d["httpget_mib_s"], ""))
-    t.row("", "raw WinHTTP ceiling (MiB/s)", _runs(d["ceiling_mib_s"], ""))
-    t.row("", "curl -o file (MiB/s)", _runs(d["curl_mib_s"], ""))
+    t.row("download", "HttpGet, file, progress (MiB/s)", _runs(d["httpget_mib_s"]))
+    t.row("", "raw WinHTTP ceiling (MiB/s)", _runs(d["ceiling_mib_s"]))
+    t.row("", "curl -o file (MiB/s)", _runs(d["curl_mib_s"]))
     t.row("", "HttpGet / ceiling", "%.3f" % (ours / ceiling), ">= 0.95", ours / ceiling >= 0.95,
           "httpget_vs_ceiling")
     t.row("", "HttpGet / curl", "%.3f" % (ours / curl))
@@ -65,16 +65,16 @@ def _extraction(t, d, ratios):
     ratios["stand-in/unzip"] = ours / unzip
     t.row("extraction", "%d files, %.0f MiB (%.0f MiB packed)"
           % (d["files"], d["bytes"] / MIB, d["packed_bytes"] / MIB), "")
-    t.row("", "ExtractZipArchive (MiB/s)", _runs(d["stand_in_mib_s"], ""))
-    t.row("", "unzip -q (MiB/s)", _runs(d["unzip_mib_s"], ""))
+    t.row("", "ExtractZipArchive (MiB/s)", _runs(d["stand_in_mib_s"]))
+    t.row("", "unzip -q (MiB/s)", _runs(d["unzip_mib_s"]))
     t.row("", "stand-in / unzip", "%.3f" % (ours / unzip), ">= 0.5", ours / unzip >= 0.5,
           "extraction_vs_unzip")
 
 
 def _search(t, d):
-    t.row("search", "tree entries; passed before the find", "%d; %d" % (d["entries"], d["entries_before_match"]))
-    t.row("", "product at the end of the walk (ms)", _runs([s * 1000 for s in d["found_seconds"]], ""))
-    t.row("", "no product (ms)", _runs([s * 1000 for s in d["none_seconds"]], ""))
+    t.row("search", "entries in tree; passed before find", "%d; %d" % (d["entries"], d["entries_before_match"]))
+    t.row("", "product at the end of the walk (ms)", _runs([s * 1000 for s in d["found_seconds"]]))
+    t.row("", "no product (ms)", _runs([s * 1000 for s in d["none_seconds"]]))
 
 
 def _size(t, d):
@@ -93,7 +93,7 @@ def evaluate(results):
     t, ratios, growth = _Table(), {}, {}
     t.lines.append("Tovarelin benchmark on %s (%d cores), %s; every figure from this one run"
                    % (results["host"], results["cores"], results["date"]))
-    t.lines.append("%-11s %-37s %-44s %-11s %s" % ("phase", "figure", "value", "target", "verdict"))
+    t.lines.append(ROW % ("phase", "figure", "target", "verdict", "value"))
     shows = {
         "download": lambda d: _download(t, d, ratios),
         "download_memory": lambda d: _growth(t, "peak WS, HttpGet %s MiB / %s MiB", d, growth,
