@@ -9,6 +9,13 @@ MIB = 1 << 20
 PRODUCT_EXE = "霁岚舟.exe"
 
 
+def _entry(name):
+    """A deflated entry with a fixed date, so that the same sizes make the same file."""
+    info = zipfile.ZipInfo(name, date_time=(2024, 6, 7, 12, 0, 0))
+    info.compress_type = zipfile.ZIP_DEFLATED
+    return info
+
+
 def _done_marker(path):
     return path + ".complete"
 
@@ -97,9 +104,9 @@ def package_zip(folder, mib, files):
     folders = _folders(rng, max(1, files // 20))
     sizes = _entry_sizes(rng, files - 1, mib * MIB)
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
-        archive.writestr("Tovarelin/" + PRODUCT_EXE, text.take(2 * MIB))
+        archive.writestr(_entry("Tovarelin/" + PRODUCT_EXE), text.take(2 * MIB))
         for i, size in enumerate(sizes):
-            archive.writestr("%s/file%04d.txt" % (rng.choice(folders), i), text.take(size))
+            archive.writestr(_entry("%s/file%04d.txt" % (rng.choice(folders), i)), text.take(size))
     _mark_made(path)
     return path
 
@@ -112,7 +119,7 @@ def single_entry_zip(folder, mib):
     os.makedirs(folder, exist_ok=True)
     text = _Text(random.Random(SEED + mib))
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
-        with archive.open("big.txt", "w", force_zip64=True) as entry:
+        with archive.open(_entry("big.txt"), "w", force_zip64=True) as entry:
             for _ in range(mib):
                 entry.write(text.take(MIB))
     _mark_made(path)

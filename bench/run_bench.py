@@ -9,7 +9,6 @@ BENCH_RUNS=2 BENCH_DOWNLOAD_MIB=32 BENCH_EXTRACT_MIB=20 BENCH_EXTRACT_FILES=300.
 """
 import json
 import os
-import re
 import shutil
 import signal
 import socket
@@ -18,12 +17,13 @@ import sys
 import time
 import zipfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path[:0] = [os.path.join(REPO, "bench"), os.path.join(REPO, "tests")]
 import bench_data  # noqa: E402
 import bench_report  # noqa: E402
+import imports_test  # noqa: E402  (reads the installer's import and delay-import tables)
 from nginx_server import NginxServer  # noqa: E402
 
-REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 MIB = bench_data.MIB
 SETTINGS = {  # name: (environment variable, default)
     "runs": ("BENCH_RUNS", 5),
@@ -220,15 +220,12 @@ def measure_size(build):
     exe = os.path.join(build, "bin", "TovarelinInstaller.exe")
     dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", exe], check=True,
                           capture_output=True, text=True).stdout
-    imports = [l.split(":", 1)[1].strip() for l in dump.splitlines() if "DLL Name:" in l]
     with open(exe, "rb") as image:
         content = image.read()
-    # Delay-loaded DLLs have no entry in the import table; their names are in the image.
-    named = {m.group().decode() for m in re.finditer(rb"[A-Za-z0-9_.-]+\.dll(?=\0)", content, re.I)}
-    delayed = sorted(n for n in named if n.lower() not in {i.lower() for i in imports})
     coff = int.from_bytes(content[0x3C:0x40], "little") + 4
     symbols = int.from_bytes(content[coff + 12:coff + 16], "little")
-    return {"bytes": len(content), "imports": imports, "delay_loaded": delayed,
+    return {"bytes": len(content), "imports": sorted(imports_test.ordinary_imports(dump)),
+            "delay_loaded": sorted(imports_test.Image(content).delay_imports()),
             "coff_symbols": symbols}
 
 

@@ -1,0 +1,83 @@
+#!/usr/bin/env python3
+"""The benchmark's own logic: its verdicts, and the data it makes."""
+import os
+import random
+import sys
+import tempfile
+import unittest
+import zipfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import bench_data  # noqa: E402
+import bench_report  # noqa: E402
+
+MIB = 1 << 20
+
+
+def results(httpget, ceiling, messages, small_peak, large_peak, size, imports):
+    return {
+        "host": "h", "cores": 2, "date": "d", "bench_seconds": 1.0,
+        "download": {"mib": 512, "httpget_mib_s": [httpget], "curl_mib_s": [500.0],
+                     "ceiling_mib_s": [ceiling], "progress_messages": [messages],
+                     "last_percent": [100]},
+        # Keys as JSON gives them back: strings, and "1024" sorts before "16" as text.
+        "download_memory": {"peak_working_set": {"16": small_peak, "1024": large_peak}},
+        "extraction": {"files": 3, "bytes": MIB, "packed_bytes": MIB,
+                       "stand_in_mib_s": [50.0], "unzip_mib_s": [100.0]},
+        "extraction_memory": {"error": "not run"},
+        "search": {"entries": 10, "entries_before_match": 9, "found_seconds": [0.1],
+                   "none_seconds": [0.1]},
+        "size": {"bytes": size, "imports": imports, "delay_loaded": ["winhttp.dll"],
+                 "coff_symbols": 0},
+    }
+
+
+class Verdicts(unittest.TestCase):
+    def verdicts(self, **changes):
+        base = dict(httpget=95.0, ceiling=100.0, messages=101, small_peak=20 * MIB,
+                    large_peak=27 * MIB, size=400 * 1024, imports=["KERNEL32.dll"])
+        base.update(changes)
+        lines, targets, summary = bench_report.evaluate(results(**base))
+        self.assertEqual(summary, lines[-1])
+        return {name: target["met"] for name, target in targets.items()}
+
+    def test_each_target_is_met_at_its_bound_and_missed_past_it(self):
+        self.assertTrue(all(self.verdicts().pop(k) for k in
+                            ("httpget_vs_ceiling", "progress_messages", "download_memory",
+                             "extraction_vs_unzip", "installer_size", "installer_imports")))
+        cases = [
+            ({"httpget": 94.9}, "httpget_vs_ceiling"),
+            ({"messages": 102}, "progress_messages"),
+            ({"large_peak": 28 * MIB}, "download_memory"),
+            ({"size": 400 * 1024 + 1}, "installer_size"),
+            ({"imports": ["KERNEL32.dll", "libstdc++-6.dll"]}, "installer_imports"),
+        ]
+        for change, target in cases:
+            self.assertFalse(self.verdicts(**change)[target], change)
+
+    def test_a_phase_that_failed_counts_as_missed(self):
+        self.assertFalse(self.verdicts()["extraction_memory"])
+
+
+class Data(unittest.TestCase):
+    def test_entry_sizes_are_mixed_and_add_up_to_the_total(self):
+        sizes = bench_data._entry_sizes(random.Random(1), 3000, 200 * MIB)
+        self.assertEqual(200 * MIB, sum(sizes))
+        self.assertLess(min(sizes), 1024)
+        self.assertGreater(max(sizes), MIB)
+
+    def test_package_is_the_same_every_time_and_holds_the_product(self):
+        with tempfile.TemporaryDirectory() as one, tempfile.TemporaryDirectory() as two:
+            first, second = (bench_data.package_zip(d, 1, 40) for d in (one, two))
+            with open(first, "rb") as a, open(second, "rb") as b:
+                self.assertEqual(a.read(), b.read())
+            with zipfile.ZipFile(first) as archive:
+                names = archive.namelist()
+                self.assertIsNone(archive.testzip())
+            self.assertEqual(40, len(names))
+            self.assertIn("Tovarelin/" + bench_data.PRODUCT_EXE, names)
+            self.assertLessEqual(max(n.count("/") for n in names), 6)
+
+
+if __name__ == "__main__":
+    unittest.main()
