@@ -94,6 +94,7 @@ def measure_download(cfg, bench, server, data, work):
     ours, curl, ceiling, messages = [], [], [], []
     for run in range(cfg["runs"]):
         log("download %d/%d: HttpGet, curl, raw WinHTTP (%d MiB each)" % (run + 1, cfg["runs"], cfg["download_mib"]))
+        os.sync()  # each transfer starts with no writes of an earlier one pending
         got = bench.run("download", url, windows_path(target))
         expect_size("HttpGet", got["bytes"], size)
         if got["went_backwards"]:
@@ -101,12 +102,14 @@ def measure_download(cfg, bench, server, data, work):
         ours.append(mib_per_s(size, got["seconds"]))
         messages.append((got["messages"], got["last_percent"]))
         os.remove(target)
+        os.sync()
         out = subprocess.run(["curl", "--noproxy", "*", "-sS", "-o", target, "-w",
                               "%{size_download} %{time_total}", url],
                              check=True, capture_output=True, text=True).stdout.split()
         expect_size("curl", int(out[0]), size)
         curl.append(mib_per_s(size, float(out[1])))
         os.remove(target)
+        os.sync()
         got = bench.run("ceiling", url)
         expect_size("raw WinHTTP", got["bytes"], size)
         ceiling.append(mib_per_s(size, got["seconds"]))
