@@ -73,17 +73,11 @@ std::wstring ModulePath(DWORD processId, const std::wstring& name) {
 
 // Runs a console program to its end, ending it after a while, and returns its exit code.
 DWORD RunToEnd(const std::wstring& path) {
-  std::wstring commandLine = L"\"" + path + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &info)) {
+  KernelHandle process = StartProgram(path);
+  if (!process) {
     ADD_FAILURE() << "cannot start " << WideToUtf8(path);
     return 0;
   }
-  KernelHandle thread(info.hThread);
-  KernelHandle process(info.hProcess);
   if (WaitForSingleObject(process.get(), kControlRunMs) == WAIT_TIMEOUT) {
     ADD_FAILURE() << "the program did not end";
     TerminateProcess(process.get(), 99);

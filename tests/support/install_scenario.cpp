@@ -2,7 +2,6 @@
 
 #include "app/main_window.h"
 #include "app/utf8.h"
-#include "constants.h"
 #include "support/desktop.h"
 #include "support/files.h"
 #include "support/screenshot.h"
@@ -12,11 +11,6 @@ namespace {
 
 constexpr auto kRunTimeout = std::chrono::seconds(90);
 constexpr wchar_t kScenarioDrives[] = L"CDF";  // C: and the two drives the prefix maps
-
-uint16_t SettingsPort() {
-  const std::wstring url = kSettingsServerUrl;
-  return static_cast<uint16_t>(std::stoi(url.substr(url.rfind(L':') + 1)));
-}
 
 std::string JsonString(const std::wstring& text) {
   std::string quoted = "\"";
@@ -111,7 +105,7 @@ ScriptedServer& InstallScenario::ServeSettings(const std::wstring& apiBaseUrl,
                                                const std::wstring& apiKey,
                                                const std::wstring& downloadUrl) {
   settings_.emplace(HttpResponse::Body(SettingsJson(apiBaseUrl, apiKey, downloadUrl)),
-                    SettingsPort());
+                    SettingsServerPort());
   EXPECT_TRUE(settings_->listening()) << "the settings port is taken";
   return *settings_;
 }

@@ -55,20 +55,27 @@ HWND FindProcessWindow(DWORD processId, const wchar_t* className, HWND owner = n
 
 }  // namespace
 
-InstallerProcess::InstallerProcess(const std::wstring& exePath) {
-  std::wstring path = exePath.empty() ? TestProgramFolder() + L"\\TovarelinInstaller.exe" : exePath;
+KernelHandle StartProgram(const std::wstring& path, DWORD* processId) {
   std::wstring commandLine = L"\"" + path + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
   if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &info)) {
+                      nullptr, &startup, &info))
+    return KernelHandle();
+  KernelHandle thread(info.hThread);
+  if (processId) *processId = info.dwProcessId;
+  return KernelHandle(info.hProcess);
+}
+
+InstallerProcess::InstallerProcess(const std::wstring& exePath) {
+  const std::wstring path =
+      exePath.empty() ? TestProgramFolder() + L"\\TovarelinInstaller.exe" : exePath;
+  process_ = StartProgram(path, &processId_);
+  if (!process_) {
     ADD_FAILURE() << "cannot start the installer, error " << GetLastError();
     return;
   }
-  KernelHandle thread(info.hThread);
-  process_.reset(info.hProcess);
-  processId_ = info.dwProcessId;
   WaitUntil([&] {
     window_ = FindProcessWindow(processId_, kMainWindowClass);
     return window_ != nullptr;
