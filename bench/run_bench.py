@@ -92,9 +92,8 @@ def measure_download(cfg, bench, server, data, work):
     url = server.url(name)
     target = os.path.join(work, "download.bin")
     ours, curl, ceiling, messages = [], [], [], []
-    for run in range(cfg["runs"]):
-        log("download %d/%d: HttpGet, curl, raw WinHTTP (%d MiB each)" % (run + 1, cfg["runs"], cfg["download_mib"]))
-        os.sync()  # each transfer starts with no writes of an earlier one pending
+
+    def httpget():
         got = bench.run("download", url, windows_path(target))
         expect_size("HttpGet", got["bytes"], size)
         if got["went_backwards"]:
@@ -102,17 +101,29 @@ def measure_download(cfg, bench, server, data, work):
         ours.append(mib_per_s(size, got["seconds"]))
         messages.append((got["messages"], got["last_percent"]))
         os.remove(target)
-        os.sync()
+
+    def raw_winhttp():
+        got = bench.run("ceiling", url)
+        expect_size("raw WinHTTP", got["bytes"], size)
+        ceiling.append(mib_per_s(size, got["seconds"]))
+
+    def curl_o():
         out = subprocess.run(["curl", "--noproxy", "*", "-sS", "-o", target, "-w",
                               "%{size_download} %{time_total}", url],
                              check=True, capture_output=True, text=True).stdout.split()
         expect_size("curl", int(out[0]), size)
         curl.append(mib_per_s(size, float(out[1])))
         os.remove(target)
-        os.sync()
-        got = bench.run("ceiling", url)
-        expect_size("raw WinHTTP", got["bytes"], size)
-        ceiling.append(mib_per_s(size, got["seconds"]))
+
+    for run in range(cfg["runs"]):
+        # HttpGet and the ceiling back to back, taking turns to go first, so that each round
+        # compares them on the machine as it is then; curl still alternates with HttpGet.
+        order = [httpget, raw_winhttp] if run % 2 == 0 else [raw_winhttp, httpget]
+        log("download %d/%d: %s, curl (%d MiB each)" % (
+            run + 1, cfg["runs"], ", ".join(f.__name__ for f in order), cfg["download_mib"]))
+        for transfer in order + [curl_o]:
+            os.sync()  # each transfer starts with no writes of an earlier one pending
+            transfer()
     return {"mib": cfg["download_mib"], "httpget_mib_s": ours, "curl_mib_s": curl,
             "ceiling_mib_s": ceiling, "progress_messages": [m for m, _ in messages],
             "last_percent": [p for _, p in messages]}
