@@ -215,13 +215,13 @@ def measure_extraction_memory(cfg, bench, data, work):
 def measure_search(cfg, bench, data):
     root, exe = bench_data.search_tree(data, cfg["search_entries"])
     log("search: FindProductExecutable %d times, with the product last and with none" % cfg["runs"])
-    found = bench.run("find", windows_path(root), str(cfg["runs"]))
+    found = bench.run("find", windows_path(root), str(cfg["runs"]), windows_path(exe))
     if found["found"] != windows_path(exe):
         raise RuntimeError("search found %r, expected %r" % (found["found"], windows_path(exe)))
     aside = os.path.join(data, "aside.exe")
     os.rename(exe, aside)
     try:
-        none = bench.run("find", windows_path(root), str(cfg["runs"]))
+        none = bench.run("find", windows_path(root), str(cfg["runs"]), windows_path(exe))
     finally:
         os.rename(aside, exe)
     if none["found"]:
