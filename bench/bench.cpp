@@ -131,8 +131,9 @@ void Run(const std::vector<std::wstring>& args) {
   if (command == L"extract" && args.size() == 3) return Extract(args[1], args[2]);
   if (command == L"complete" && args.size() == 3) return Complete(args[1], args[2]);
   if (command == L"find" && args.size() == 4) return Find(args[1], std::stoi(args[2]), args[3]);
-  throw std::runtime_error("usage: download URL FILE | ceiling URL | extract ZIP FOLDER | complete ZIP FOLDER | "
-                           "find ROOT REPEATS EXE");
+  throw std::runtime_error(
+      "usage: download URL FILE | ceiling URL | extract ZIP FOLDER | complete ZIP FOLDER | "
+      "find ROOT REPEATS EXE");
 }
 }  // namespace
 

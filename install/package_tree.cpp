@@ -24,7 +24,8 @@ std::vector<std::wstring> ProductExecutablePaths(const std::vector<PackageEntry>
   for (const PackageEntry& entry : entries) {
     if (entry.isFolder) continue;
     for (const std::wstring& relative : entry.paths)
-      if (IsProductExecutableName(LastComponent(relative))) paths.push_back(folder + L"\\" + relative);
+      if (IsProductExecutableName(LastComponent(relative)))
+        paths.push_back(folder + L"\\" + relative);
   }
   return paths;
 }
@@ -32,8 +33,7 @@ std::vector<std::wstring> ProductExecutablePaths(const std::vector<PackageEntry>
 PackageTreeCheck::PackageTreeCheck(std::wstring folder, std::vector<PackageEntry> entries)
     : folder_(std::move(folder)),
       entries_(std::move(entries)),
-      matched_(entries_.size(), false),
-      buffer_(new char[kBufferSize]) {}
+      matched_(entries_.size(), false) {}
 
 bool PackageTreeCheck::Complete() {
   std::vector<std::pair<size_t, std::vector<std::wstring>>> unread;
@@ -73,6 +73,7 @@ bool PackageTreeCheck::HasCrc(const std::wstring& path, const PackageEntry& entr
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return false;
+  if (!buffer_) buffer_.reset(new char[kBufferSize]);
   uLong crc = crc32_z(0, nullptr, 0);
   uint64_t total = 0;
   for (DWORD read = 0; ReadFile(file.get(), buffer_.get(), kBufferSize, &read, nullptr) && read > 0;

@@ -13,7 +13,8 @@
 namespace {
 
 // Creates files, and folders for names ending in '\'; returns the full path of each.
-std::vector<std::wstring> Lay(const std::wstring& root, std::initializer_list<const wchar_t*> names) {
+std::vector<std::wstring> Lay(const std::wstring& root,
+                              std::initializer_list<const wchar_t*> names) {
   std::vector<std::wstring> paths;
   for (std::wstring name : names) {
     const bool folder = name.back() == L'\\';

@@ -38,7 +38,8 @@ std::string Package() {
 
 std::wstring Landed(const std::wstring& destination, size_t index) {
   const auto& item = kTree[index];
-  return destination + L"\\" + SafeEntryPath(EntryNameSpellings(item.name, item.utf8).back())->relative;
+  const std::wstring name = EntryNameSpellings(item.name, item.utf8).back();
+  return destination + L"\\" + SafeEntryPath(name)->relative;
 }
 
 // How the fake extraction writes the tree: our reader at once, or the shell's copy on a

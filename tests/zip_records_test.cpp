@@ -240,7 +240,8 @@ TEST(ZipNames, DecodesUtf8WhenFlaggedAndTheOemCodePageOtherwise) {
 }
 
 TEST(ZipNames, TellsUtf8WithNonAsciiBytesFromEverythingElse) {
-  for (const char* yes : {"\xe9\x9c\x81.exe", "caf\xc3\xa9", "\xf0\x9f\x98\x80", "\xf4\x8f\xbf\xbf"})
+  for (const char* yes : {"\xe9\x9c\x81.exe", "caf\xc3\xa9", "\xf0\x9f\x98\x80",
+                          "\xf4\x8f\xbf\xbf"})
     EXPECT_TRUE(IsNonAsciiUtf8(yes)) << yes;
   for (const char* no : {"", "plain.txt",
                          "\xf6\xab\xe1\xb0\xd6\xdb.exe",  // 霁岚舟.exe in code page 936
