@@ -4,7 +4,10 @@
 //   tovarelin_bench download URL FILE     HttpGet in file mode, progress counted
 //   tovarelin_bench ceiling URL           raw WinHTTP read loop, nothing kept
 //   tovarelin_bench extract ZIP FOLDER    ExtractZipArchive into an existing folder
-//   tovarelin_bench find ROOT REPEATS     FindProductExecutable, REPEATS times
+//   tovarelin_bench complete ZIP FOLDER   the run's completion check of FOLDER against ZIP,
+//                                         every file read back as after the shell's copy
+//   tovarelin_bench find ROOT REPEATS EXE FindProductExecutable, REPEATS times, EXE the
+//                                         package's executable
 #include <windows.h>
 #include <psapi.h>
 
@@ -22,6 +25,7 @@
 #include "bench/winhttp_ceiling.h"
 #include "constants.h"
 #include "install/find_executable.h"
+#include "install/package_tree.h"
 #include "install/zip_reader.h"
 #include "net/http_get.h"
 
@@ -94,12 +98,20 @@ void Extract(const std::wstring& zip, const std::wstring& folder) {
   JsonLine().Add("seconds", seconds).Add("ok", ok).Add("peak_working_set", PeakWorkingSet()).Print();
 }
 
-void Find(const std::wstring& root, int repeats) {
+void Complete(const std::wstring& zip, const std::wstring& folder) {
+  Stopwatch watch;
+  auto entries = ListZipEntries(zip);
+  const bool ok = entries && PackageTreeCheck(folder, std::move(*entries)).Complete();
+  const double seconds = watch.Seconds();
+  JsonLine().Add("seconds", seconds).Add("ok", ok).Print();
+}
+
+void Find(const std::wstring& root, int repeats, const std::wstring& packageExecutable) {
   std::string times = "[";
   std::wstring found;
   for (int i = 0; i < repeats; ++i) {
     Stopwatch watch;
-    found = FindProductExecutable(root);
+    found = FindProductExecutable(root, {packageExecutable});
     times += (i ? ", " : "") + std::to_string(watch.Seconds());
   }
   const WalkCount walk = CountSearchWalk(root, kProductExeName);
@@ -117,8 +129,11 @@ void Run(const std::vector<std::wstring>& args) {
   if (command == L"download" && args.size() == 3) return Download(args[1], args[2]);
   if (command == L"ceiling" && args.size() == 2) return Ceiling(args[1]);
   if (command == L"extract" && args.size() == 3) return Extract(args[1], args[2]);
-  if (command == L"find" && args.size() == 3) return Find(args[1], std::stoi(args[2]));
-  throw std::runtime_error("usage: download URL FILE | ceiling URL | extract ZIP FOLDER | find ROOT REPEATS");
+  if (command == L"complete" && args.size() == 3) return Complete(args[1], args[2]);
+  if (command == L"find" && args.size() == 4) return Find(args[1], std::stoi(args[2]), args[3]);
+  throw std::runtime_error(
+      "usage: download URL FILE | ceiling URL | extract ZIP FOLDER | complete ZIP FOLDER | "
+      "find ROOT REPEATS EXE");
 }
 }  // namespace
 

@@ -19,6 +19,10 @@ def _runs(values):
     return "%.1f median; runs %s" % (_median(values), " ".join("%.1f" % v for v in values))
 
 
+def _runs_s(values):
+    return "%.2f median; runs %s" % (_median(values), " ".join("%.2f" % v for v in values))
+
+
 class _Table:
     def __init__(self):
         self.lines = []
@@ -74,6 +78,14 @@ def _extraction(t, d, ratios):
     t.row("", "unzip -q (MiB/s)", _runs(d["unzip_mib_s"]))
     t.row("", "stand-in / unzip", "%.3f" % (ours / unzip), ">= 0.5", ours / unzip >= 0.5,
           "extraction_vs_unzip")
+    # Each check ran right after its round's extraction: compare them round by round.
+    rounds = [c / e for c, e in zip(d["check_seconds"], d["extract_seconds"])]
+    check = _median(rounds)
+    ratios["check/extraction"] = check
+    t.row("", "completion check, all files read (s)", _runs_s(d["check_seconds"]))
+    t.row("", "check / extraction, round by round",
+          "%.3f median; rounds %s" % (check, " ".join("%.3f" % r for r in rounds)),
+          "<= 0.25", check <= 0.25, "check_vs_extraction")
 
 
 def _search(t, d):

@@ -182,13 +182,20 @@ def measure_extraction(cfg, bench, data, work):
     log("extraction: making the %d MiB package of %d files (once)" % (cfg["extract_mib"], cfg["extract_files"]))
     package = bench_data.package_zip(data, cfg["extract_mib"], cfg["extract_files"])
     files, size, packed = zip_summary(package)
-    ours, unzip = [], []
+    ours, unzip, extract_s, check_s = [], [], [], []
     for run in range(cfg["runs"]):
-        log("extraction %d/%d: ExtractZipArchive, unzip -q" % (run + 1, cfg["runs"]))
+        log("extraction %d/%d: ExtractZipArchive, completion check, unzip -q"
+            % (run + 1, cfg["runs"]))
         folder = os.path.join(work, "extract")
         got = extract_ours(bench, package, folder)
         expect_tree("ExtractZipArchive", folder, files, size)
         ours.append(mib_per_s(size, got["seconds"]))
+        # The check as after the shell's copy: every file read back, right after it was written.
+        check = bench.run("complete", windows_path(package), windows_path(folder))
+        if not check["ok"]:
+            raise RuntimeError("the completion check found the extracted tree incomplete")
+        extract_s.append(got["seconds"])
+        check_s.append(check["seconds"])
         fresh_folder(folder)
         start = time.perf_counter()
         subprocess.run(["unzip", "-q", package, "-d", folder], check=True,
@@ -197,7 +204,8 @@ def measure_extraction(cfg, bench, data, work):
         expect_tree("unzip", folder, files, size)
         shutil.rmtree(folder)
     return {"files": files, "bytes": size, "packed_bytes": packed,
-            "stand_in_mib_s": ours, "unzip_mib_s": unzip}
+            "stand_in_mib_s": ours, "unzip_mib_s": unzip,
+            "extract_seconds": extract_s, "check_seconds": check_s}
 
 
 def measure_extraction_memory(cfg, bench, data, work):
@@ -215,13 +223,13 @@ def measure_extraction_memory(cfg, bench, data, work):
 def measure_search(cfg, bench, data):
     root, exe = bench_data.search_tree(data, cfg["search_entries"])
     log("search: FindProductExecutable %d times, with the product last and with none" % cfg["runs"])
-    found = bench.run("find", windows_path(root), str(cfg["runs"]))
+    found = bench.run("find", windows_path(root), str(cfg["runs"]), windows_path(exe))
     if found["found"] != windows_path(exe):
         raise RuntimeError("search found %r, expected %r" % (found["found"], windows_path(exe)))
     aside = os.path.join(data, "aside.exe")
     os.rename(exe, aside)
     try:
-        none = bench.run("find", windows_path(root), str(cfg["runs"]))
+        none = bench.run("find", windows_path(root), str(cfg["runs"]), windows_path(exe))
     finally:
         os.rename(aside, exe)
     if none["found"]:

@@ -14,7 +14,7 @@ import bench_report  # noqa: E402
 MIB = 1 << 20
 
 
-def results(httpget, ceiling, messages, small_peak, large_peak, size, imports):
+def results(httpget, ceiling, messages, small_peak, large_peak, size, imports, check):
     return {
         "host": "h", "cores": 2, "date": "d", "bench_seconds": 1.0,
         "download": {"mib": 512, "httpget_mib_s": httpget, "curl_mib_s": [500.0] * len(httpget),
@@ -23,7 +23,8 @@ def results(httpget, ceiling, messages, small_peak, large_peak, size, imports):
         # Keys as JSON gives them back: strings, and "1024" sorts before "16" as text.
         "download_memory": {"peak_working_set": {"16": small_peak, "1024": large_peak}},
         "extraction": {"files": 3, "bytes": MIB, "packed_bytes": MIB,
-                       "stand_in_mib_s": [50.0], "unzip_mib_s": [100.0]},
+                       "stand_in_mib_s": [50.0], "unzip_mib_s": [100.0],
+                       "extract_seconds": [4.0, 2.0], "check_seconds": check},
         "extraction_memory": {"error": "not run"},
         "search": {"entries": 10, "entries_before_match": 9, "found_seconds": [0.1],
                    "none_seconds": [0.1]},
@@ -35,7 +36,8 @@ def results(httpget, ceiling, messages, small_peak, large_peak, size, imports):
 class Verdicts(unittest.TestCase):
     def verdicts(self, **changes):
         base = dict(httpget=[95.0], ceiling=[100.0], messages=101, small_peak=20 * MIB,
-                    large_peak=27 * MIB, size=400 * 1024, imports=["KERNEL32.dll"])
+                    large_peak=27 * MIB, size=400 * 1024, imports=["KERNEL32.dll"],
+                    check=[1.0, 0.5])
         base.update(changes)
         lines, targets, summary = bench_report.evaluate(results(**base))
         self.assertEqual(summary, lines[-1])
@@ -44,10 +46,12 @@ class Verdicts(unittest.TestCase):
     def test_each_target_is_met_at_its_bound_and_missed_past_it(self):
         self.assertTrue(all(self.verdicts().pop(k) for k in
                             ("httpget_vs_ceiling", "progress_messages", "download_memory",
-                             "extraction_vs_unzip", "installer_size", "installer_imports")))
+                             "extraction_vs_unzip", "check_vs_extraction", "installer_size",
+                             "installer_imports")))
         cases = [
             ({"httpget": [94.9]}, "httpget_vs_ceiling"),
             ({"messages": 102}, "progress_messages"),
+            ({"check": [1.0, 0.52]}, "check_vs_extraction"),
             ({"large_peak": 28 * MIB}, "download_memory"),
             ({"size": 400 * 1024 + 1}, "installer_size"),
             ({"imports": ["KERNEL32.dll", "libstdc++-6.dll"]}, "installer_imports"),

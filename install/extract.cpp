@@ -20,11 +20,12 @@ void SetPath(Variant& variant, const std::wstring& path) {
 
 }  // namespace
 
-bool ExtractZipToFolder(const std::wstring& packagePath, const std::wstring& destinationFolder) {
+Extraction ExtractZipToFolder(const std::wstring& packagePath,
+                              const std::wstring& destinationFolder) {
   ComPtr<IShellDispatch> shell;
   if (FAILED(CoCreateInstance(CLSID_Shell, nullptr, CLSCTX_INPROC_SERVER, IID_IShellDispatch,
                               shell.put_void())))
-    return false;
+    return Extraction::kFailed;
 
   // Declared in the reverse of their release order: package before destination.
   Variant destinationArgument, packageArgument;
@@ -33,13 +34,15 @@ bool ExtractZipToFolder(const std::wstring& packagePath, const std::wstring& des
   ComPtr<Folder> destination, package;
   const HRESULT packageResult = shell->NameSpace(*packageArgument, package.put());
   const HRESULT destinationResult = shell->NameSpace(*destinationArgument, destination.put());
-  if (FAILED(destinationResult) || !destination) return false;
+  if (FAILED(destinationResult) || !destination) return Extraction::kFailed;
   // Without compressed-folder support (switched off, or not there at all) the shell cannot
   // open the package; our own reader then does the shell's copy.
-  if (FAILED(packageResult) || !package) return ExtractZipArchive(packagePath, destinationFolder);
+  if (FAILED(packageResult) || !package)
+    return ExtractZipArchive(packagePath, destinationFolder) ? Extraction::kExtractedAndChecked
+                                                             : Extraction::kFailed;
 
   ComPtr<FolderItems> items;
-  if (FAILED(package->Items(items.put())) || !items) return false;
+  if (FAILED(package->Items(items.put())) || !items) return Extraction::kFailed;
   // The items argument borrows the reference that `items` holds.
   VARIANT itemsArgument, options;
   VariantInit(&itemsArgument);
@@ -48,5 +51,6 @@ bool ExtractZipToFolder(const std::wstring& packagePath, const std::wstring& des
   VariantInit(&options);
   V_VT(&options) = VT_I4;
   V_I4(&options) = kCopyOptions;
-  return SUCCEEDED(destination->CopyHere(itemsArgument, options));
+  return SUCCEEDED(destination->CopyHere(itemsArgument, options)) ? Extraction::kHandedToShell
+                                                                  : Extraction::kFailed;
 }

@@ -9,6 +9,15 @@ namespace {
 
 wchar_t FoldAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c; }
 
+// As the file system compares names.
+bool IsOneOf(const std::wstring& path, const std::vector<std::wstring>& paths) {
+  for (const std::wstring& other : paths)
+    if (CompareStringOrdinal(path.c_str(), static_cast<int>(path.size()), other.c_str(),
+                             static_cast<int>(other.size()), TRUE) == CSTR_EQUAL)
+      return true;
+  return false;
+}
+
 }  // namespace
 
 bool IsProductExecutableName(const std::wstring& name) {
@@ -24,9 +33,13 @@ bool ShouldEnterFolder(DWORD attributes) {
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-std::wstring FindProductExecutable(const std::wstring& folder) {
+std::wstring FindProductExecutable(const std::wstring& folder,
+                                   const std::vector<std::wstring>& packageFiles) {
   const std::wstring direct = folder + L"\\" + kProductExeName;
-  if (GetFileAttributesW(direct.c_str()) != INVALID_FILE_ATTRIBUTES) return direct;
+  const DWORD attributes = GetFileAttributesW(direct.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+      IsOneOf(direct, packageFiles))
+    return direct;
 
   WIN32_FIND_DATAW entry = {};
   FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
@@ -37,9 +50,9 @@ std::wstring FindProductExecutable(const std::wstring& folder) {
     const std::wstring child = folder + L"\\" + name;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       if (!ShouldEnterFolder(entry.dwFileAttributes)) continue;
-      std::wstring found = FindProductExecutable(child);
+      std::wstring found = FindProductExecutable(child, packageFiles);
       if (!found.empty()) return found;
-    } else if (IsProductExecutableName(name)) {
+    } else if (IsProductExecutableName(name) && IsOneOf(child, packageFiles)) {
       return child;
     }
   } while (FindNextFileW(find.get(), &entry));

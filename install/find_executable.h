@@ -4,10 +4,13 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
-// Full path of the first 霁岚舟.exe in a depth-first walk, or empty. Folders that are
-// junctions or symbolic links are not entered.
-std::wstring FindProductExecutable(const std::wstring& folder);
+// Full path of the first file named 霁岚舟.exe in a depth-first walk that is one of the package's
+// files (full paths, compared ignoring case), or empty. Folders that are junctions or symbolic
+// links are not entered; a folder of that name never counts.
+std::wstring FindProductExecutable(const std::wstring& folder,
+                                   const std::vector<std::wstring>& packageFiles);
 
 // The name compared with 霁岚舟.exe, folding the ASCII letters A to Z only.
 bool IsProductExecutableName(const std::wstring& name);

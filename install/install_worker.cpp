@@ -9,12 +9,15 @@
 #include "constants.h"
 #include "install/extract.h"
 #include "install/find_executable.h"
+#include "install/package_tree.h"
 #include "install/shortcut.h"
+#include "install/zip_reader.h"
 #include "net/package_download.h"
 
 const InstallSteps kInstallSteps = {
     FetchDownloaderSettings, DownloadPackage,       ExtractZipToFolder,
     FindProductExecutable,   CreateDesktopShortcut, [](DWORD ms) { Sleep(ms); },
+    kSearchAttempts,
 };
 
 namespace {
@@ -35,17 +38,30 @@ void RunInstallation(const InstallSteps& steps) {
 
   const std::wstring packagePath = steps.downloadPackage(settings, downloadFolder);
   CheckPackageSignature(packagePath);
-  if (!steps.extract(packagePath, installFolder)) throw std::runtime_error(kExtractFailedText);
+  // The package's own directory tells what a finished extraction holds, before anything is
+  // written: a package without the product is refused at once.
+  auto entries = ListZipEntries(packagePath);
+  if (!entries) throw std::runtime_error(kExtractFailedText);
+  const std::vector<std::wstring> executables = ProductExecutablePaths(*entries, installFolder);
+  if (executables.empty()) throw std::runtime_error(kExecutableMissingText);
 
-  // The shell may still be copying when the extraction returns.
-  const std::wstring executable =
-      WaitForExecutable([&] { return steps.findExecutable(installFolder); },
-                        [&] { steps.pause(kSearchPauseMs); }, kSearchAttempts);
+  const Extraction extraction = steps.extract(packagePath, installFolder);
+  if (extraction == Extraction::kFailed) throw std::runtime_error(kExtractFailedText);
+  // The shell may still be copying when the extraction returns; our reader checked as it wrote.
+  WaitBudget budget(steps.attempts, [&] { steps.pause(kSearchPauseMs); });
+  PackageTreeCheck tree(installFolder, std::move(*entries));
+  if (extraction == Extraction::kHandedToShell && !budget.WaitFor([&] { return tree.Complete(); }))
+    throw std::runtime_error(kExtractFailedText);
+
+  const std::wstring executable = steps.findExecutable(installFolder, executables);
   if (executable.empty()) throw std::runtime_error(kExecutableMissingText);
 
   steps.createShortcut(executable, WorkingFolderFor(executable, installFolder));
 
-  DeleteFileW(packagePath.c_str());
+  // The shell may hold the package a little longer than it copies.
+  budget.WaitFor([&] {
+    return DeleteFileW(packagePath.c_str()) || GetLastError() != ERROR_SHARING_VIOLATION;
+  });
   RemoveDirectoryW(downloadFolder.c_str());  // only when empty
   g_installedFolder = installFolder;
 }
@@ -74,14 +90,12 @@ void PostInstallDone(const std::string& errorText) {
 
 }  // namespace
 
-std::wstring WaitForExecutable(const std::function<std::wstring()>& find,
-                               const std::function<void()>& pause, int attempts) {
-  for (int attempt = 0; attempt < attempts; ++attempt) {
-    std::wstring path = find();
-    if (!path.empty()) return path;
-    pause();
+bool WaitBudget::WaitFor(const std::function<bool()>& done) {
+  for (; left_ > 0; --left_) {
+    if (done()) return true;
+    pause_();
   }
-  return {};
+  return false;
 }
 
 std::wstring WorkingFolderFor(const std::wstring& executablePath,

@@ -247,3 +247,24 @@ bool ExtractZipArchive(const std::wstring& zipPath, const std::wstring& destinat
     if (!WriteEntry(archive, entry, destinationFolder, buffers)) return false;
   return true;
 }
+
+std::optional<std::vector<PackageEntry>> ListZipEntries(const std::wstring& zipPath) {
+  ArchiveFile archive(zipPath);
+  if (!archive) return std::nullopt;
+  const auto directory = ReadDirectory(archive);
+  if (!directory) return std::nullopt;
+  std::vector<PackageEntry> entries;
+  entries.reserve(directory->entries.size());
+  for (const ZipEntryRecord& record : directory->entries) {
+    PackageEntry entry{{}, false, record.uncompressedSize, record.crc};
+    for (const std::wstring& name : EntryNameSpellings(record.name, record.flags & kFlagUtf8Name)) {
+      auto path = SafeEntryPath(name);
+      if (!path) continue;
+      entry.isFolder = path->isFolder;
+      entry.paths.push_back(std::move(path->relative));
+    }
+    if (entry.paths.empty()) return std::nullopt;
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}

@@ -78,7 +78,12 @@ TEST_F(Installation, ReadyWindowOffersTheFirstDrive) {
   Shoot(installer);
 }
 
+// Over an earlier install that left 霁岚舟.exe at the folder's root: the shortcut takes the
+// package's own executable.
 TEST_F(Installation, DirectZipLinkInstallsTheProductAndCleansUp) {
+  const std::wstring folder = InstallFolderOn(L'C');
+  MakeFolders(folder);
+  WriteBytes(folder + L"\\霁岚舟.exe", "MZ earlier install");
   ScriptedServer files(SlowBody(ProductPackage(kVisibleProgressBytes), 16, 150));
   ScriptedServer parser(HttpResponse::Body("{}"));
   ServeSettings(parser.url(), L"", files.url() + L"/files/Tovarelin.zip");
@@ -96,7 +101,8 @@ TEST_F(Installation, DirectZipLinkInstallsTheProductAndCleansUp) {
 
   ExpectInstalled(installer);
   Shoot(installer);
-  ExpectProductInstalledIn(InstallFolderOn(L'C'));
+  ExpectProductInstalledIn(folder);
+  EXPECT_EQ("MZ earlier install", ReadBytes(folder + L"\\霁岚舟.exe"));
   EXPECT_EQ(std::vector<std::string>{"/api/settings/downloader"}, settings_->targets());
   EXPECT_EQ(std::vector<std::string>{"/files/Tovarelin.zip"}, files.targets());
   EXPECT_TRUE(parser.requests().empty());

@@ -12,15 +12,19 @@
 
 namespace {
 
-// Creates files, and folders for names ending in '\'.
-void Lay(const std::wstring& root, std::initializer_list<const wchar_t*> names) {
+// Creates files, and folders for names ending in '\'; returns the full path of each.
+std::vector<std::wstring> Lay(const std::wstring& root,
+                              std::initializer_list<const wchar_t*> names) {
+  std::vector<std::wstring> paths;
   for (std::wstring name : names) {
     const bool folder = name.back() == L'\\';
     if (folder) name.pop_back();
     const std::wstring path = root + L"\\" + name;
     MakeFolders(folder ? path : path.substr(0, path.rfind(L'\\')));
     if (!folder) WriteBytes(path, "MZ");
+    paths.push_back(path);
   }
+  return paths;
 }
 
 // A junction, the folder link that needs no privilege on Windows.
@@ -125,7 +129,7 @@ TEST(FindProductExecutable, FollowsTheDirectTestThenADepthFirstWalk) {
       {"at the top", {L"霁岚舟.exe", L"a\\other.txt"}, L"霁岚舟.exe"},
       {"two levels down", {L"A\\readme.txt", L"A\\B\\霁岚舟.exe"}, L"A\\B\\霁岚舟.exe"},
       {"top copy before the nested one", {L"aaa\\霁岚舟.exe", L"霁岚舟.exe"}, L"霁岚舟.exe"},
-      {"a folder of that name", {L"sub\\霁岚舟.exe\\"}, L"sub\\霁岚舟.exe"},
+      {"folders of that name", {L"霁岚舟.exe\\", L"sub\\霁岚舟.exe\\"}, L""},
       // The direct test spells the name its own way on a file system that ignores case.
       {"upper-case extension", {L"bin\\霁岚舟.EXE"}, L"bin\\霁岚舟.exe"},
       {"inside a dot-folder", {L".hidden\\x\\霁岚舟.exe"}, L".hidden\\x\\霁岚舟.exe"},
@@ -133,25 +137,32 @@ TEST(FindProductExecutable, FollowsTheDirectTestThenADepthFirstWalk) {
   };
   for (const auto& c : cases) {
     TempFolder root;
-    Lay(root.path(), c.layout);
+    const std::vector<std::wstring> package = Lay(root.path(), c.layout);
     const std::wstring expected = *c.expected ? root / c.expected : L"";
-    EXPECT_EQ(expected, FindProductExecutable(root.path())) << c.what;
+    EXPECT_EQ(expected, FindProductExecutable(root.path(), package)) << c.what;
   }
 }
 
 TEST(FindProductExecutable, TakesTheSubfolderListedFirst) {
   TempFolder root;
-  Lay(root.path(), {L"one\\霁岚舟.exe", L"two\\霁岚舟.exe"});
+  const auto package = Lay(root.path(), {L"one\\霁岚舟.exe", L"two\\霁岚舟.exe"});
   WIN32_FIND_DATAW entry = {};
   FindHandle find(FindFirstFileW((root / L"*").c_str(), &entry));
   ASSERT_TRUE(find);
   while (entry.cFileName[0] == L'.') ASSERT_TRUE(FindNextFileW(find.get(), &entry));
-  EXPECT_EQ(root / entry.cFileName + L"\\霁岚舟.exe", FindProductExecutable(root.path()));
+  EXPECT_EQ(root / entry.cFileName + L"\\霁岚舟.exe", FindProductExecutable(root.path(), package));
+}
+
+TEST(FindProductExecutable, TakesOnlyAFileOfThePackage) {
+  TempFolder root;
+  Lay(root.path(), {L"霁岚舟.exe", L"a\\霁岚舟.exe", L"b\\霁岚舟.exe"});  // earlier installs
+  EXPECT_EQ(root / L"b\\霁岚舟.exe", FindProductExecutable(root.path(), {root / L"B\\霁岚舟.EXE"}));
+  EXPECT_EQ(L"", FindProductExecutable(root.path(), {}));
 }
 
 TEST(FindProductExecutable, FindsNothingBelowAMissingRoot) {
   TempFolder root;
-  EXPECT_EQ(L"", FindProductExecutable(root / L"missing"));
+  EXPECT_EQ(L"", FindProductExecutable(root / L"missing", {root / L"missing\\霁岚舟.exe"}));
 }
 
 TEST(FindProductExecutable, DoesNotEnterFolderLinks) {
@@ -163,9 +174,10 @@ TEST(FindProductExecutable, DoesNotEnterFolderLinks) {
       !links.Make(root / L"a\\loop", root.path()))
     GTEST_SKIP() << "no folder links on this system";
 
-  EXPECT_EQ(L"", FindProductExecutable(root.path()));
+  const std::vector<std::wstring> package = {root / L"a\\out\\霁岚舟.exe", root / L"z\\霁岚舟.exe"};
+  EXPECT_EQ(L"", FindProductExecutable(root.path(), package));
   Lay(root.path(), {L"z\\霁岚舟.exe"});
-  EXPECT_EQ(root / L"z\\霁岚舟.exe", FindProductExecutable(root.path()));
+  EXPECT_EQ(root / L"z\\霁岚舟.exe", FindProductExecutable(root.path(), package));
 }
 
 TEST(ProductExecutableName, FoldsOnlyAsciiLetters) {

@@ -120,14 +120,15 @@ TEST_F(InstallPipelineTest, ReportsAPackageThatCannotBeExtracted) {
   EXPECT_TRUE(g_installedFolder.empty());
 }
 
-TEST_F(InstallPipelineTest, ReportsAPackageWithoutTheExecutable) {
+TEST_F(InstallPipelineTest, ReportsAPackageWithoutTheExecutableAtOnce) {
   ZipBuilder builder;
   g_package = builder.Add(ZipEntry::File("bin/other.exe", "MZ"))
-                  .Add(ZipEntry::Folder("霁岚舟/").Utf8())
+                  .Add(ZipEntry::Folder("霁岚舟.exe/").Utf8())  // a folder never counts
                   .Finish();
   EXPECT_EQ("安装包内未找到 霁岚舟.exe", Run());
-  EXPECT_EQ(kSearchAttempts, g_pauses);
-  EXPECT_TRUE(PathExists(InstallFolder() + L"\\bin\\other.exe"));
-  EXPECT_TRUE(PathExists(InstallFolder() + L"\\_download\\Tovarelin.zip"));
+  EXPECT_EQ(0, g_pauses);
+  // Refused on the package's directory, before anything was extracted.
+  EXPECT_EQ(std::vector<std::wstring>({L"_download\\", L"_download\\Tovarelin.zip"}),
+            ListTree(InstallFolder()));
   EXPECT_FALSE(PathExists(DesktopShortcut()));
 }

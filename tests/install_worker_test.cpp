@@ -1,29 +1,82 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "app/shared_state.h"
+#include "common/handles.h"
+#include "install/find_executable.h"
 #include "install/install_worker.h"
+#include "install/zip_names.h"
 #include "support/files.h"
+#include "support/zip_builder.h"
 
 namespace {
 
+// The package's tree, its executable first. The last name is unflagged UTF-8, as Info-ZIP
+// writes it; the fake shell writes it under its OEM spelling.
+const struct {
+  const char* name;
+  const char* data;  // null for a folder
+  bool utf8;
+} kTree[] = {{"bin/霁岚舟.exe", "MZ product", true},
+             {"bin/app.dll", "library", false},
+             {"data/", nullptr, false},
+             {"说明/readme.txt", "read me", false}};
+
+std::string Package() {
+  ZipBuilder zip;
+  for (const auto& item : kTree) {
+    ZipEntry entry = item.data ? ZipEntry::File(item.name, item.data) : ZipEntry::Folder(item.name);
+    zip.Add(item.utf8 ? entry.Utf8() : entry);
+  }
+  return zip.Finish();
+}
+
+std::wstring Landed(const std::wstring& destination, size_t index) {
+  const auto& item = kTree[index];
+  const std::wstring name = EntryNameSpellings(item.name, item.utf8).back();
+  return destination + L"\\" + SafeEntryPath(name)->relative;
+}
+
+// How the fake extraction writes the tree: our reader at once, or the shell's copy on a
+// thread of its own after the extraction has returned.
+enum class Copy { kFails, kOurReader, kNever, kWhole, kHalf, kOneByteShort, kWrongBytes };
+
+// The executable first, then the rest with pauses; the package is held a while after the last.
+void CopyLikeTheShell(std::wstring package, std::wstring destination, Copy mode) {
+  FileHandle held(CreateFileW(package.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
+  const size_t count = mode == Copy::kHalf ? 2 : std::size(kTree);
+  for (size_t i = 0; i < count; ++i, Sleep(5)) {
+    const std::wstring path = Landed(destination, i);
+    MakeFolders(kTree[i].data ? path.substr(0, path.rfind(L'\\')) : path);
+    if (!kTree[i].data) continue;
+    std::string data = kTree[i].data;
+    if (i + 1 == std::size(kTree) && mode == Copy::kOneByteShort) data.pop_back();
+    if (i + 1 == std::size(kTree) && mode == Copy::kWrongBytes) data[0] ^= 1;
+    WriteBytes(path, data);
+  }
+  Sleep(200);
+}
+
 // What the fake stages saw and are told to do; the stages are plain function pointers.
 struct Script {
-  std::string packageBytes = "PK\x03\x04rest";
+  std::string packageBytes = Package();
   bool settingsFail = false;
-  bool extractResult = true;
-  int foundAtAttempt = 1;  // 0: never
+  Copy copy = Copy::kOurReader;
+  DWORD realPauseMs = 0;
   std::string shortcutError;
-  std::wstring executableRelative = L"bin\\霁岚舟.exe";
 
   std::wstring downloadFolderSeen;
   std::wstring extractedInto;
-  int findCalls = 0;
+  std::thread copier;
   std::vector<DWORD> pauses;
   std::wstring shortcutTarget, shortcutFolder;
+  std::string lastFileAtShortcut;
 };
 Script* g_script = nullptr;
 
@@ -37,24 +90,35 @@ std::wstring FakeDownload(const DownloaderSettings& settings, const std::wstring
   WriteBytes(folder + L"\\Tovarelin.zip", g_script->packageBytes);
   return folder + L"\\Tovarelin.zip";
 }
-bool FakeExtract(const std::wstring&, const std::wstring& destination) {
+Extraction FakeExtract(const std::wstring& package, const std::wstring& destination) {
   g_script->extractedInto = destination;
-  return g_script->extractResult;
-}
-std::wstring FakeFind(const std::wstring& folder) {
-  ++g_script->findCalls;
-  if (g_script->findCalls != g_script->foundAtAttempt) return {};
-  return folder + L"\\" + g_script->executableRelative;
+  switch (g_script->copy) {
+    case Copy::kFails:
+      return Extraction::kFailed;
+    case Copy::kOurReader:  // it checked what it wrote: the rest is left out to show no re-reading
+      MakeFolders(destination + L"\\bin");
+      WriteBytes(Landed(destination, 0), kTree[0].data);
+      return Extraction::kExtractedAndChecked;
+    case Copy::kNever:
+      return Extraction::kHandedToShell;
+    default:
+      g_script->copier = std::thread(CopyLikeTheShell, package, destination, g_script->copy);
+      return Extraction::kHandedToShell;
+  }
 }
 void FakeShortcut(const std::wstring& target, const std::wstring& folder) {
   if (!g_script->shortcutError.empty()) throw std::runtime_error(g_script->shortcutError);
   g_script->shortcutTarget = target;
   g_script->shortcutFolder = folder;
+  g_script->lastFileAtShortcut = ReadBytes(Landed(g_script->extractedInto, std::size(kTree) - 1));
 }
-void FakePause(DWORD ms) { g_script->pauses.push_back(ms); }
+void FakePause(DWORD ms) {
+  g_script->pauses.push_back(ms);
+  Sleep(g_script->realPauseMs);
+}
 
-const InstallSteps kFakeSteps = {FakeSettings, FakeDownload, FakeExtract,
-                                 FakeFind,     FakeShortcut, FakePause};
+const InstallSteps kFakeSteps = {FakeSettings, FakeDownload, FakeExtract, FindProductExecutable,
+                                 FakeShortcut, FakePause,    kSearchAttempts};
 
 struct DoneMessage {
   WPARAM wParam;
@@ -72,13 +136,14 @@ class InstallWorkerTest : public ::testing::Test {
     g_installedFolder.clear();
   }
   void TearDown() override {
+    if (script_.copier.joinable()) script_.copier.join();
     DestroyWindow(g_mainWindow);
     g_script = nullptr;
   }
 
   // Runs the worker and collects every WM_INSTALL_DONE it posted.
-  std::vector<DoneMessage> Run() {
-    RunInstallWorker(kFakeSteps);
+  std::vector<DoneMessage> Run(const InstallSteps& steps = kFakeSteps) {
+    RunInstallWorker(steps);
     std::vector<DoneMessage> done;
     MSG message;
     while (PeekMessageW(&message, g_mainWindow, WM_INSTALL_DONE, WM_INSTALL_DONE, PM_REMOVE))
@@ -86,8 +151,8 @@ class InstallWorkerTest : public ::testing::Test {
     return done;
   }
 
-  void ExpectFailure(const char* text) {
-    const auto done = Run();
+  void ExpectFailure(const char* text, const InstallSteps& steps = kFakeSteps) {
+    const auto done = Run(steps);
     ASSERT_EQ(1u, done.size());
     EXPECT_EQ(0u, done[0].wParam);
     ASSERT_NE(nullptr, done[0].text);
@@ -103,21 +168,23 @@ class InstallWorkerTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(InstallWorkerTest, SuccessfulRunCleansUpAndPublishesTheFolder) {
-  script_.foundAtAttempt = 4;
+TEST_F(InstallWorkerTest, SucceedsOnceTheShellsCopyHasLandedAndCleansUpAfterIt) {
+  script_.copy = Copy::kWhole;
+  script_.realPauseMs = 10;
   const auto done = Run();
   ASSERT_EQ(1u, done.size());
   EXPECT_EQ(1u, done[0].wParam);
   EXPECT_EQ(nullptr, done[0].text);
 
+  EXPECT_EQ("read me", script_.lastFileAtShortcut);  // the last file had landed whole
+  EXPECT_EQ(std::vector<DWORD>(script_.pauses.size(), 500), script_.pauses);
   EXPECT_EQ(InstallFolder() + L"\\_download", script_.downloadFolderSeen);
   EXPECT_EQ(InstallFolder(), script_.extractedInto);
-  EXPECT_EQ(std::vector<DWORD>(3, 500), script_.pauses);  // found at attempt k: k - 1 pauses
   EXPECT_EQ(InstallFolder() + L"\\bin\\霁岚舟.exe", script_.shortcutTarget);
   EXPECT_EQ(InstallFolder() + L"\\bin", script_.shortcutFolder);
+  // Deleted although the copy held it for a while after its last file.
   EXPECT_FALSE(PathExists(InstallFolder() + L"\\_download\\Tovarelin.zip"));
   EXPECT_FALSE(PathExists(InstallFolder() + L"\\_download"));
-  EXPECT_TRUE(PathExists(InstallFolder()));
   EXPECT_EQ(InstallFolder(), g_installedFolder);
 }
 
@@ -127,6 +194,7 @@ TEST_F(InstallWorkerTest, DownloadFolderStaysWhenSomethingElseIsInIt) {
   const auto done = Run();
   ASSERT_EQ(1u, done.size());
   EXPECT_EQ(1u, done[0].wParam);
+  EXPECT_TRUE(script_.pauses.empty());  // what our reader wrote and checked is not read back
   EXPECT_FALSE(PathExists(InstallFolder() + L"\\_download\\Tovarelin.zip"));
   EXPECT_TRUE(PathExists(InstallFolder() + L"\\_download\\other.txt"));
 }
@@ -147,18 +215,29 @@ TEST_F(InstallWorkerTest, PackageThatIsNotAZipIsRefusedAndLeftInPlace) {
   }
 }
 
-TEST_F(InstallWorkerTest, ExtractionFailureIsReported) {
-  script_.extractResult = false;
-  ExpectFailure("解压安装包失败");
-  EXPECT_EQ(0, script_.findCalls);
+TEST_F(InstallWorkerTest, ExtractionThatFailsOrNeverLandsIsReportedWithin600PausesOf500Ms) {
+  for (Copy copy : {Copy::kFails, Copy::kNever}) {
+    script_.copy = copy;
+    script_.pauses.clear();
+    ExpectFailure("解压安装包失败");
+    EXPECT_EQ(std::vector<DWORD>(copy == Copy::kNever ? 600 : 0, 500), script_.pauses);
+  }
 }
 
-TEST_F(InstallWorkerTest, SearchGivesUpAfter600AttemptsAnd600Pauses) {
-  script_.foundAtAttempt = 0;
-  ExpectFailure("安装包内未找到 霁岚舟.exe");
-  EXPECT_EQ(600, script_.findCalls);
-  EXPECT_EQ(std::vector<DWORD>(600, 500), script_.pauses);
-  EXPECT_TRUE(script_.shortcutTarget.empty());
+TEST_F(InstallWorkerTest, ACopyThatStopsOrWritesAFileWrongIsNotASuccess) {
+  InstallSteps shortBudget = kFakeSteps;
+  shortBudget.attempts = 20;
+  script_.realPauseMs = 20;
+  for (Copy copy : {Copy::kHalf, Copy::kOneByteShort, Copy::kWrongBytes}) {
+    RemoveTree(InstallFolder());
+    script_.copy = copy;
+    script_.pauses.clear();
+    ExpectFailure("解压安装包失败", shortBudget);
+    script_.copier.join();
+    EXPECT_EQ(std::vector<DWORD>(20, 500), script_.pauses);
+    EXPECT_TRUE(script_.shortcutTarget.empty());
+    EXPECT_TRUE(PathExists(InstallFolder() + L"\\_download\\Tovarelin.zip"));
+  }
 }
 
 TEST_F(InstallWorkerTest, ShortcutFailureLeavesThePackageAndReportsItsText) {
@@ -172,8 +251,8 @@ TEST_F(InstallWorkerTest, AnExceptionWithoutTextStillReportsAFailure) {
     const char* what() const noexcept override { return ""; }
   };
   static const InstallSteps silentSteps = {
-      FakeSettings, FakeDownload, FakeExtract, FakeFind,
-      [](const std::wstring&, const std::wstring&) { throw Silent(); }, FakePause};
+      FakeSettings, FakeDownload, FakeExtract, FindProductExecutable,
+      [](const std::wstring&, const std::wstring&) { throw Silent(); }, FakePause, kSearchAttempts};
   RunInstallWorker(silentSteps);
   MSG message;
   ASSERT_TRUE(PeekMessageW(&message, g_mainWindow, WM_INSTALL_DONE, WM_INSTALL_DONE, PM_REMOVE));
@@ -183,16 +262,13 @@ TEST_F(InstallWorkerTest, AnExceptionWithoutTextStillReportsAFailure) {
   EXPECT_STREQ("安装失败", text.get());
 }
 
-TEST(WaitForExecutable, PausesOnlyAfterEmptyResults) {
-  for (int foundAt : {1, 2, 7}) {
-    int calls = 0, pauses = 0;
-    const std::wstring path = WaitForExecutable(
-        [&] { return ++calls == foundAt ? std::wstring(L"x") : std::wstring(); },
-        [&] { ++pauses; }, 600);
-    EXPECT_EQ(L"x", path);
-    EXPECT_EQ(foundAt, calls);
-    EXPECT_EQ(foundAt - 1, pauses);
-  }
+TEST(WaitBudget, PausesOnlyAfterMissesAndSharesItsAttemptsAcrossWaits) {
+  int calls = 0, pauses = 0;
+  WaitBudget budget(10, [&] { ++pauses; });
+  EXPECT_TRUE(budget.WaitFor([&] { return ++calls == 7; }));
+  EXPECT_EQ(6, pauses);
+  EXPECT_FALSE(budget.WaitFor([] { return false; }));
+  EXPECT_EQ(10, pauses);
 }
 
 TEST(WorkingFolder, IsTheFolderBeforeTheLastSeparator) {

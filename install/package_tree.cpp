@@ -1,0 +1,83 @@
+#include "install/package_tree.h"
+
+#include <windows.h>
+#include <zlib.h>
+
+#include <utility>
+
+#include "common/handles.h"
+#include "install/find_executable.h"
+
+namespace {
+
+constexpr DWORD kBufferSize = 1 << 20;
+
+std::wstring LastComponent(const std::wstring& relative) {
+  return relative.substr(relative.rfind(L'\\') + 1);
+}
+
+}  // namespace
+
+std::vector<std::wstring> ProductExecutablePaths(const std::vector<PackageEntry>& entries,
+                                                 const std::wstring& folder) {
+  std::vector<std::wstring> paths;
+  for (const PackageEntry& entry : entries) {
+    if (entry.isFolder) continue;
+    for (const std::wstring& relative : entry.paths)
+      if (IsProductExecutableName(LastComponent(relative)))
+        paths.push_back(folder + L"\\" + relative);
+  }
+  return paths;
+}
+
+PackageTreeCheck::PackageTreeCheck(std::wstring folder, std::vector<PackageEntry> entries)
+    : folder_(std::move(folder)),
+      entries_(std::move(entries)),
+      matched_(entries_.size(), false) {}
+
+bool PackageTreeCheck::Complete() {
+  std::vector<std::pair<size_t, std::vector<std::wstring>>> unread;
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (matched_[i]) continue;
+    std::vector<std::wstring> candidates = Candidates(entries_[i]);
+    if (candidates.empty()) return false;
+    if (entries_[i].isFolder)
+      matched_[i] = true;
+    else
+      unread.emplace_back(i, std::move(candidates));
+  }
+  for (const auto& [i, candidates] : unread) {
+    for (const std::wstring& path : candidates)
+      if (!matched_[i] && HasCrc(path, entries_[i])) matched_[i] = true;
+    if (!matched_[i]) return false;
+  }
+  return true;
+}
+
+std::vector<std::wstring> PackageTreeCheck::Candidates(const PackageEntry& entry) const {
+  std::vector<std::wstring> found;
+  for (const std::wstring& relative : entry.paths) {
+    const std::wstring path = folder_ + L"\\" + relative;
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) continue;
+    const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    if (isFolder == entry.isFolder && (isFolder || size == entry.size)) found.push_back(path);
+  }
+  return found;
+}
+
+bool PackageTreeCheck::HasCrc(const std::wstring& path, const PackageEntry& entry) {
+  // Shared every way, so that a copy still writing the file is not disturbed.
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) return false;
+  if (!buffer_) buffer_.reset(new char[kBufferSize]);
+  uLong crc = crc32_z(0, nullptr, 0);
+  uint64_t total = 0;
+  for (DWORD read = 0; ReadFile(file.get(), buffer_.get(), kBufferSize, &read, nullptr) && read > 0;
+       total += read)
+    crc = crc32_z(crc, reinterpret_cast<const Bytef*>(buffer_.get()), read);
+  return total == entry.size && crc == entry.crc;
+}
