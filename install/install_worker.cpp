@@ -1,6 +1,7 @@
 #include "install/install_worker.h"
 
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 
 #include "app/drives.h"
@@ -67,13 +68,15 @@ std::string RunInApartment(const InstallSteps& steps) {
 }
 
 void PostInstallDone(const std::string& errorText) {
-  char* text = nullptr;
+  std::unique_ptr<char[]> text;
   if (!errorText.empty()) {
-    text = new char[errorText.size() + 1];
-    std::memcpy(text, errorText.c_str(), errorText.size() + 1);
+    text.reset(new char[errorText.size() + 1]);
+    std::memcpy(text.get(), errorText.c_str(), errorText.size() + 1);
   }
-  PostMessageW(g_mainWindow, WM_INSTALL_DONE, errorText.empty() ? 1 : 0,
-               reinterpret_cast<LPARAM>(text));
+  // The window owns the text only once the message is queued; a closed window never gets it.
+  if (PostMessageW(g_mainWindow, WM_INSTALL_DONE, errorText.empty() ? 1 : 0,
+                   reinterpret_cast<LPARAM>(text.get())))
+    text.release();
 }
 
 }  // namespace
