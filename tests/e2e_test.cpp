@@ -78,10 +78,11 @@ TEST_F(Installation, ReadyWindowOffersTheFirstDrive) {
   Shoot(installer);
 }
 
-TEST_F(Installation, DirectZipLinkInstallsTheProductAndCleansUp) {
-  ScriptedServer files(SlowBody(ProductPackage(kVisibleProgressBytes), 16, 150));
+TEST_F(Installation, DirectZipLinkWithItsPublishedHashInstallsTheProductAndCleansUp) {
+  const std::string package = ProductPackage(kVisibleProgressBytes);
+  ScriptedServer files(SlowBody(package, 16, 150));
   ScriptedServer parser(HttpResponse::Body("{}"));
-  ServeSettings(parser.url(), L"", files.url() + L"/files/Tovarelin.zip");
+  ServeSettings(parser.url(), L"", files.url() + L"/files/Tovarelin.zip", Sha256Hex(package));
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
 
