@@ -35,13 +35,19 @@ class _Table:
         self.targets[phase] = {"value": "error", "target": "", "met": False}
 
 
+def _pairs(values):
+    return [values[i:i + 2] for i in range(0, len(values), 2)]
+
+
 def _download(t, d, ratios):
     ours, curl = _median(d["httpget_mib_s"]), _median(d["curl_mib_s"])
-    # Runs i of HttpGet and of the writing ceiling were taken back to back: compare them
-    # pairwise, so that the machine's speed drifting between rounds drops out.
-    rounds = [o / c for o, c in zip(d["httpget_mib_s"], d["writing_ceiling_mib_s"])]
+    # Each round ran HttpGet and the writing ceiling twice, back to back: compare them round by
+    # round, so that the machine's speed drifting between rounds drops out.
+    rounds = [sum(o) / sum(c) for o, c in zip(_pairs(d["httpget_mib_s"]),
+                                              _pairs(d["writing_ceiling_mib_s"]))]
     vs_ceiling = _median(rounds)
-    vs_reading = _median([o / c for o, c in zip(d["httpget_mib_s"], d["ceiling_mib_s"])])
+    vs_reading = _median([sum(o) / len(o) / c
+                          for o, c in zip(_pairs(d["httpget_mib_s"]), d["ceiling_mib_s"])])
     ratios["HttpGet/ceiling"], ratios["HttpGet/curl"] = vs_ceiling, ours / curl
     t.row("download", "HttpGet, file, progress (MiB/s)", _runs(d["httpget_mib_s"]))
     t.row("", "WinHTTP loop writing the file (MiB/s)", _runs(d["writing_ceiling_mib_s"]))

@@ -115,6 +115,10 @@ def measure_download(cfg, bench, server, data, work):
         writing.append(mib_per_s(size, got["seconds"]))
         os.remove(target)
 
+    def warm_up():
+        bench.run("ceiling", url, windows_path(target))
+        os.remove(target)
+
     def curl_o():
         out = subprocess.run(["curl", "--noproxy", "*", "-sS", "-o", target, "-w",
                               "%{size_download} %{time_total}", url],
@@ -124,10 +128,12 @@ def measure_download(cfg, bench, server, data, work):
         os.remove(target)
 
     for run in range(cfg["download_runs"]):
-        # HttpGet and the writing ceiling back to back, taking turns to go first, so that each
-        # round compares them on the machine as it is then; the other loop and curl follow.
+        # HttpGet and the writing ceiling twice each, in the order A B B A (A taking turns), so
+        # that each round compares them on the machine as it is then and neither gains from its
+        # place. The first file written after curl's was often far slower, whoever wrote it:
+        # an untimed write goes first.
         pair = [httpget, writing_winhttp] if run % 2 == 0 else [writing_winhttp, httpget]
-        order = pair + [raw_winhttp, curl_o]
+        order = [curl_o, raw_winhttp, warm_up] + pair + pair[::-1]
         log("download %d/%d: %s (%d MiB each)" % (
             run + 1, cfg["download_runs"], ", ".join(f.__name__ for f in order),
             cfg["download_mib"]))
