@@ -35,5 +35,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  return static_cast<int>(message.wParam);
+  // The worker may still be running. ExitProcess ends it before anything is torn down, where
+  // returning would run the static destructors of the state it still reads and writes.
+  ExitProcess(static_cast<UINT>(message.wParam));
 }

@@ -3,6 +3,8 @@
 //
 //   tovarelin_bench download URL FILE     HttpGet in file mode, progress counted
 //   tovarelin_bench ceiling URL           raw WinHTTP read loop, nothing kept
+//   tovarelin_bench ceiling URL FILE      raw WinHTTP read loop writing FILE
+//   tovarelin_bench hash FILE             FileSha256, the installer's package check
 //   tovarelin_bench extract ZIP FOLDER    ExtractZipArchive into an existing folder
 //   tovarelin_bench complete ZIP FOLDER   the run's completion check of FOLDER against ZIP,
 //                                         every file read back as after the shell's copy
@@ -13,6 +15,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -25,6 +28,7 @@
 #include "bench/winhttp_ceiling.h"
 #include "constants.h"
 #include "install/find_executable.h"
+#include "install/package_hash.h"
 #include "install/package_tree.h"
 #include "install/zip_reader.h"
 #include "net/http_get.h"
@@ -84,11 +88,24 @@ void Download(const std::wstring& url, const std::wstring& file) {
       .Print();
 }
 
-void Ceiling(const std::wstring& url) {
+void Ceiling(const std::wstring& url, const std::wstring& file) {
   Stopwatch watch;
-  const std::uint64_t bytes = ReadBodyWithoutKeeping(url);
+  const std::uint64_t bytes = file.empty() ? ReadBodyWithoutKeeping(url) : ReadBodyIntoFile(url, file);
   const double seconds = watch.Seconds();
   JsonLine().Add("seconds", seconds).Add("bytes", bytes).Add("peak_working_set", PeakWorkingSet()).Print();
+}
+
+void Hash(const std::wstring& file) {
+  Stopwatch watch;
+  const std::optional<Sha256Digest> digest = FileSha256(file);
+  const double seconds = watch.Seconds();
+  if (!digest) throw std::runtime_error("cannot hash the file");
+  std::string hex;
+  for (const uint8_t byte : *digest) {
+    hex += "0123456789abcdef"[byte >> 4];
+    hex += "0123456789abcdef"[byte & 15];
+  }
+  JsonLine().Add("seconds", seconds).Add("bytes", FileSize(file)).Add("sha256", JsonText(hex)).Print();
 }
 
 void Extract(const std::wstring& zip, const std::wstring& folder) {
@@ -127,13 +144,15 @@ void Find(const std::wstring& root, int repeats, const std::wstring& packageExec
 void Run(const std::vector<std::wstring>& args) {
   const std::wstring command = args.empty() ? L"" : args[0];
   if (command == L"download" && args.size() == 3) return Download(args[1], args[2]);
-  if (command == L"ceiling" && args.size() == 2) return Ceiling(args[1]);
+  if (command == L"ceiling" && (args.size() == 2 || args.size() == 3))
+    return Ceiling(args[1], args.size() == 3 ? args[2] : L"");
+  if (command == L"hash" && args.size() == 2) return Hash(args[1]);
   if (command == L"extract" && args.size() == 3) return Extract(args[1], args[2]);
   if (command == L"complete" && args.size() == 3) return Complete(args[1], args[2]);
   if (command == L"find" && args.size() == 4) return Find(args[1], std::stoi(args[2]), args[3]);
   throw std::runtime_error(
-      "usage: download URL FILE | ceiling URL | extract ZIP FOLDER | complete ZIP FOLDER | "
-      "find ROOT REPEATS EXE");
+      "usage: download URL FILE | ceiling URL [FILE] | hash FILE | extract ZIP FOLDER | "
+      "complete ZIP FOLDER | find ROOT REPEATS EXE");
 }
 }  // namespace
 

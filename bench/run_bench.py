@@ -5,7 +5,7 @@ curl, unzip and a raw WinHTTP loop on the same data over loopback.
     run_bench.py BUILD_DIR
 
 Sizes come from the environment so that a small run can come first, e.g.
-BENCH_RUNS=2 BENCH_DOWNLOAD_MIB=32 BENCH_EXTRACT_MIB=20 BENCH_EXTRACT_FILES=300.
+BENCH_RUNS=2 BENCH_DOWNLOAD_RUNS=2 BENCH_DOWNLOAD_MIB=32 BENCH_EXTRACT_MIB=20 BENCH_EXTRACT_FILES=300.
 """
 import json
 import os
@@ -27,6 +27,7 @@ from nginx_server import NginxServer  # noqa: E402
 MIB = bench_data.MIB
 SETTINGS = {  # name: (environment variable, default)
     "runs": ("BENCH_RUNS", 5),
+    "download_runs": ("BENCH_DOWNLOAD_RUNS", 7),
     "download_mib": ("BENCH_DOWNLOAD_MIB", 512),
     "memory_small_mib": ("BENCH_MEMORY_SMALL_MIB", 16),
     "memory_large_mib": ("BENCH_MEMORY_LARGE_MIB", 1024),
@@ -91,7 +92,7 @@ def measure_download(cfg, bench, server, data, work):
     name = os.path.basename(bench_data.download_file(data, cfg["download_mib"]))
     url = server.url(name)
     target = os.path.join(work, "download.bin")
-    ours, curl, ceiling, messages = [], [], [], []
+    ours, curl, ceiling, writing, messages = [], [], [], [], []
 
     def httpget():
         got = bench.run("download", url, windows_path(target))
@@ -107,6 +108,17 @@ def measure_download(cfg, bench, server, data, work):
         expect_size("raw WinHTTP", got["bytes"], size)
         ceiling.append(mib_per_s(size, got["seconds"]))
 
+    def writing_winhttp():
+        got = bench.run("ceiling", url, windows_path(target))
+        expect_size("raw WinHTTP writing", got["bytes"], size)
+        expect_size("raw WinHTTP's file", os.path.getsize(target), size)
+        writing.append(mib_per_s(size, got["seconds"]))
+        os.remove(target)
+
+    def warm_up():
+        bench.run("ceiling", url, windows_path(target))
+        os.remove(target)
+
     def curl_o():
         out = subprocess.run(["curl", "--noproxy", "*", "-sS", "-o", target, "-w",
                               "%{size_download} %{time_total}", url],
@@ -115,18 +127,40 @@ def measure_download(cfg, bench, server, data, work):
         curl.append(mib_per_s(size, float(out[1])))
         os.remove(target)
 
-    for run in range(cfg["runs"]):
-        # HttpGet and the ceiling back to back, taking turns to go first, so that each round
-        # compares them on the machine as it is then; curl still alternates with HttpGet.
-        order = [httpget, raw_winhttp] if run % 2 == 0 else [raw_winhttp, httpget]
-        log("download %d/%d: %s, curl (%d MiB each)" % (
-            run + 1, cfg["runs"], ", ".join(f.__name__ for f in order), cfg["download_mib"]))
-        for transfer in order + [curl_o]:
+    for run in range(cfg["download_runs"]):
+        # HttpGet and the writing ceiling twice each, in the order A B B A (A taking turns), so
+        # that each round compares them on the machine as it is then and neither gains from its
+        # place. The first file written after curl's was often far slower, whoever wrote it:
+        # an untimed write goes first.
+        pair = [httpget, writing_winhttp] if run % 2 == 0 else [writing_winhttp, httpget]
+        order = [curl_o, raw_winhttp, warm_up] + pair + pair[::-1]
+        log("download %d/%d: %s (%d MiB each)" % (
+            run + 1, cfg["download_runs"], ", ".join(f.__name__ for f in order),
+            cfg["download_mib"]))
+        for transfer in order:
             os.sync()  # each transfer starts with no writes of an earlier one pending
             transfer()
     return {"mib": cfg["download_mib"], "httpget_mib_s": ours, "curl_mib_s": curl,
-            "ceiling_mib_s": ceiling, "progress_messages": [m for m, _ in messages],
+            "ceiling_mib_s": ceiling, "writing_ceiling_mib_s": writing, "progress_messages": [m for m, _ in messages],
             "last_percent": [p for _, p in messages]}
+
+
+def measure_hash(cfg, bench, data):
+    """The package check on the download's file, beside sha256sum on the same file."""
+    path = bench_data.download_file(data, cfg["download_mib"])
+    size = os.path.getsize(path)
+    ours, coreutils = [], []
+    for run in range(cfg["runs"]):
+        log("hash %d/%d: FileSha256, sha256sum (%d MiB)" % (run + 1, cfg["runs"], size // MIB))
+        got = bench.run("hash", windows_path(path))
+        start = time.perf_counter()
+        expected = subprocess.run(["sha256sum", path], check=True, capture_output=True,
+                                  text=True).stdout.split()[0]
+        coreutils.append(mib_per_s(size, time.perf_counter() - start))
+        if got["sha256"] != expected:
+            raise RuntimeError("FileSha256 gave %s, sha256sum %s" % (got["sha256"], expected))
+        ours.append(mib_per_s(size, got["seconds"]))
+    return {"mib": size // MIB, "file_sha256_mib_s": ours, "sha256sum_mib_s": coreutils}
 
 
 def measure_download_memory(cfg, bench, server, data, work):
@@ -278,6 +312,7 @@ def main():
         phase("download_memory", measure_download_memory, cfg, bench, server, os.path.join(data, "www"), work)
     finally:
         server.stop()
+    phase("hash", measure_hash, cfg, bench, os.path.join(data, "www"))
     phase("extraction", measure_extraction, cfg, bench, data, work)
     phase("extraction_memory", measure_extraction_memory, cfg, bench, data, work)
     phase("search", measure_search, cfg, bench, data)

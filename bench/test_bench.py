@@ -14,12 +14,14 @@ import bench_report  # noqa: E402
 MIB = 1 << 20
 
 
-def results(httpget, ceiling, messages, small_peak, large_peak, size, imports, check):
+def results(httpget, ceiling, messages, small_peak, large_peak, size, imports, check,
+            hashing=200.0):
     return {
         "host": "h", "cores": 2, "date": "d", "bench_seconds": 1.0,
         "download": {"mib": 512, "httpget_mib_s": httpget, "curl_mib_s": [500.0] * len(httpget),
-                     "ceiling_mib_s": ceiling, "progress_messages": [messages],
-                     "last_percent": [100]},
+                     "ceiling_mib_s": [110.0], "writing_ceiling_mib_s": ceiling,
+                     "progress_messages": [messages], "last_percent": [100]},
+        "hash": {"mib": 512, "file_sha256_mib_s": [hashing], "sha256sum_mib_s": [400.0]},
         # Keys as JSON gives them back: strings, and "1024" sorts before "16" as text.
         "download_memory": {"peak_working_set": {"16": small_peak, "1024": large_peak}},
         "extraction": {"files": 3, "bytes": MIB, "packed_bytes": MIB,
@@ -47,11 +49,12 @@ class Verdicts(unittest.TestCase):
         self.assertTrue(all(self.verdicts().pop(k) for k in
                             ("httpget_vs_ceiling", "progress_messages", "download_memory",
                              "extraction_vs_unzip", "check_vs_extraction", "installer_size",
-                             "installer_imports")))
+                             "installer_imports", "hash_vs_download")))
         cases = [
             ({"httpget": [94.9]}, "httpget_vs_ceiling"),
             ({"messages": 102}, "progress_messages"),
             ({"check": [1.0, 0.52]}, "check_vs_extraction"),
+            ({"hashing": 189.9}, "hash_vs_download"),  # HttpGet's 95 MiB/s: the check adds > 0.5
             ({"large_peak": 28 * MIB}, "download_memory"),
             ({"size": 400 * 1024 + 1}, "installer_size"),
             ({"imports": ["KERNEL32.dll", "libstdc++-6.dll"]}, "installer_imports"),
@@ -60,10 +63,15 @@ class Verdicts(unittest.TestCase):
             self.assertFalse(self.verdicts(**change)[target], change)
 
     def test_httpget_is_compared_with_the_ceiling_of_its_own_round(self):
-        # A slow round slows both; the pairs agree where the medians would not.
-        drift = {"httpget": [93.0, 100.0, 92.0], "ceiling": [100.0, 101.0, 96.0]}
+        # Two runs of each per round. A slow round slows both, and the faster second place
+        # goes to each in turn; the rounds agree where the runs one by one would not.
+        drift = {"httpget": [93.0, 93.0, 100.0, 100.0, 92.0, 92.0],
+                 "ceiling": [100.0, 100.0, 101.0, 101.0, 96.0, 96.0]}
         self.assertTrue(self.verdicts(**drift)["httpget_vs_ceiling"])
-        behind = {"httpget": [90.0, 100.0, 110.0], "ceiling": [100.0, 110.0, 90.0]}
+        places = {"httpget": [60.0, 130.0, 62.0, 128.0], "ceiling": [130.0, 60.0, 128.0, 62.0]}
+        self.assertTrue(self.verdicts(**places)["httpget_vs_ceiling"])
+        behind = {"httpget": [90.0, 90.0, 100.0, 100.0, 110.0, 110.0],
+                  "ceiling": [100.0, 100.0, 110.0, 110.0, 90.0, 90.0]}
         self.assertFalse(self.verdicts(**behind)["httpget_vs_ceiling"])
 
     def test_a_phase_that_failed_counts_as_missed(self):

@@ -1,6 +1,7 @@
 #include "install/install_worker.h"
 
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 
 #include "app/drives.h"
@@ -9,6 +10,7 @@
 #include "constants.h"
 #include "install/extract.h"
 #include "install/find_executable.h"
+#include "install/package_hash.h"
 #include "install/package_tree.h"
 #include "install/shortcut.h"
 #include "install/zip_reader.h"
@@ -30,6 +32,8 @@ constexpr char kFallbackFailureText[] = "安装失败";
 void RunInstallation(const InstallSteps& steps) {
   // Nothing touches the disk before the settings server has answered.
   const DownloaderSettings settings = steps.fetchSettings();
+  // A value that can never match fails now rather than after a whole download.
+  CheckPublishedSha256(settings.package_sha256, kRequirePackageSha256);
 
   const std::wstring installFolder = InstallFolderForDrive(SelectedDriveRoot());
   const std::wstring downloadFolder = installFolder + L"\\_download";
@@ -37,6 +41,7 @@ void RunInstallation(const InstallSteps& steps) {
   CreateDirectoryW(downloadFolder.c_str(), nullptr);
 
   const std::wstring packagePath = steps.downloadPackage(settings, downloadFolder);
+  CheckPackageSha256(packagePath, settings.package_sha256);
   CheckPackageSignature(packagePath);
   // The package's own directory tells what a finished extraction holds, before anything is
   // written: a package without the product is refused at once.
@@ -79,13 +84,15 @@ std::string RunInApartment(const InstallSteps& steps) {
 }
 
 void PostInstallDone(const std::string& errorText) {
-  char* text = nullptr;
+  std::unique_ptr<char[]> text;
   if (!errorText.empty()) {
-    text = new char[errorText.size() + 1];
-    std::memcpy(text, errorText.c_str(), errorText.size() + 1);
+    text.reset(new char[errorText.size() + 1]);
+    std::memcpy(text.get(), errorText.c_str(), errorText.size() + 1);
   }
-  PostMessageW(g_mainWindow, WM_INSTALL_DONE, errorText.empty() ? 1 : 0,
-               reinterpret_cast<LPARAM>(text));
+  // The window owns the text only once the message is queued; a closed window never gets it.
+  if (PostMessageW(g_mainWindow, WM_INSTALL_DONE, errorText.empty() ? 1 : 0,
+                   reinterpret_cast<LPARAM>(text.get())))
+    text.release();
 }
 
 }  // namespace

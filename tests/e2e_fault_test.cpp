@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "app/main_window.h"
 #include "support/files.h"
@@ -15,6 +16,7 @@ namespace {
 using InstallationFault = InstallScenario;
 
 constexpr ULONGLONG kSmallDriveBytes = 1024 * 1024;
+constexpr size_t kLargeFillerBytes = 96 << 20;  // long enough to close while it is hashed
 
 HttpResponse Silence() {
   HttpResponse response;
@@ -74,6 +76,20 @@ TEST_F(InstallationFault, ConnectionDroppedMidBodyIsReported) {
   installer.PressButton();
   ExpectFailure(installer, L"网络请求失败");
   EXPECT_FALSE(PathExists(ProductExeIn(InstallFolderOn(L'C'))));
+}
+
+TEST_F(InstallationFault, PackageWithAnotherHashIsRemovedUnextracted) {
+  ScriptedServer files(HttpResponse::Body(ProductPackage()));
+  ServeSettings(ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip",
+                Sha256Hex(ProductPackage(1)));
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+  installer.PressButton();
+  ExpectFailure(installer, L"安装包校验失败");
+  EXPECT_EQ(1u, files.requests().size());
+  EXPECT_FALSE(PathExists(InstallFolderOn(L'C') + L"\\_download\\Tovarelin.zip"));
+  EXPECT_FALSE(PathExists(InstallFolderOn(L'C') + L"\\Tovarelin"));
+  EXPECT_FALSE(PathExists(DesktopShortcutPath()));
 }
 
 TEST_F(InstallationFault, CorruptZipIsReported) {
@@ -140,6 +156,28 @@ TEST_F(InstallationFault, SilentServerKeepsTheWindowRunningUntilClosed) {
   EXPECT_EQ(RGB(159, 216, 202), installer.PixelAt(button, 3, 3)) << "the disabled face";
   Shoot(installer);
   ExpectClosingExitsWithZero(installer);
+}
+
+// The worker is ended with the process wherever it is; what it had not finished stays so.
+TEST_F(InstallationFault, ClosingWhileHashingOrExtractingExitsWithZero) {
+  const std::string package = ProductPackage(kLargeFillerBytes);
+  ScriptedServer files(HttpResponse::Body(package));
+  ServeSettings(ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip", Sha256Hex(package));
+  const std::wstring folder = InstallFolderOn(L'C');
+  const std::wstring extracted = folder + L"\\Tovarelin";
+  const std::function<bool(InstallerProcess&)> inPhase[] = {
+      [&](InstallerProcess& i) { return i.ProgressPosition() == 100 && !PathExists(extracted); },
+      [&](InstallerProcess&) { return PathExists(extracted + L"\\data\\filler.bin"); }};
+  for (const auto& phase : inPhase) {
+    RemoveTree(folder);
+    InstallerProcess installer;
+    ASSERT_TRUE(installer.window());
+    installer.PressButton();
+    ASSERT_TRUE(WaitUntil([&] { return phase(installer); }, std::chrono::seconds(60)));
+    ExpectClosingExitsWithZero(installer);
+    EXPECT_TRUE(PathExists(folder + L"\\_download\\Tovarelin.zip")) << "the run went on";
+    EXPECT_FALSE(PathExists(DesktopShortcutPath()));
+  }
 }
 
 TEST_F(InstallationFault, ClosingMidDownloadExitsWithZero) {

@@ -80,13 +80,14 @@ TEST_F(Installation, ReadyWindowOffersTheFirstDrive) {
 
 // Over an earlier install that left 霁岚舟.exe at the folder's root: the shortcut takes the
 // package's own executable.
-TEST_F(Installation, DirectZipLinkInstallsTheProductAndCleansUp) {
+TEST_F(Installation, DirectZipLinkWithItsPublishedHashInstallsTheProductAndCleansUp) {
   const std::wstring folder = InstallFolderOn(L'C');
   MakeFolders(folder);
   WriteBytes(folder + L"\\霁岚舟.exe", "MZ earlier install");
-  ScriptedServer files(SlowBody(ProductPackage(kVisibleProgressBytes), 16, 150));
+  const std::string package = ProductPackage(kVisibleProgressBytes);
+  ScriptedServer files(SlowBody(package, 16, 150));
   ScriptedServer parser(HttpResponse::Body("{}"));
-  ServeSettings(parser.url(), L"", files.url() + L"/files/Tovarelin.zip");
+  ServeSettings(parser.url(), L"", files.url() + L"/files/Tovarelin.zip", Sha256Hex(package));
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
 

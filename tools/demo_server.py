@@ -3,6 +3,7 @@
 
 One server plays the three parties an installation talks to:
   GET /api/settings/downloader   the settings server: a share link, an API key, the parser's base
+                                 and the package's SHA-256
   GET /json/parser?url=LINK      the link-parser service: JSON naming the direct link,
                                  every slash escaped
   GET /share/tovarelin           the share page itself: an HTML page, as a file-sharing site gives
@@ -12,6 +13,7 @@ One server plays the three parties an installation talks to:
     demo_server.py --port PORT --package ZIP [--ready-file FILE]
 """
 import argparse
+import hashlib
 import http.server
 import json
 import sys
@@ -35,7 +37,8 @@ class DemoHandler(http.server.BaseHTTPRequestHandler):
         path, _, query = self.path.partition("?")
         if path == "/api/settings/downloader":
             self.send_json({"api_base_url": self.base(), "api_key": API_KEY,
-                            "download_url": self.base() + SHARE_PATH})
+                            "download_url": self.base() + SHARE_PATH,
+                            "package_sha256": self.server.package_sha256})
         elif path == "/json/parser":
             self.answer_parser(urllib.parse.parse_qs(query).get("url", [""])[0])
         elif path == SHARE_PATH:
@@ -91,6 +94,7 @@ def main():
     server = http.server.ThreadingHTTPServer(("127.0.0.1", args.port), DemoHandler)
     with open(args.package, "rb") as package:
         server.package = package.read()
+    server.package_sha256 = hashlib.sha256(server.package).hexdigest()
     if args.ready_file:
         with open(args.ready_file, "w") as ready:
             ready.write("%d\n" % server.server_address[1])

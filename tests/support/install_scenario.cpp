@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/utf8.h"
+#include "install/package_hash.h"
 #include "support/desktop.h"
 #include "support/files.h"
 #include "support/screenshot.h"
@@ -71,10 +72,22 @@ HttpResponse SlowBody(const std::string& body, int pieces, int pauseMs) {
 }
 
 std::string SettingsJson(const std::wstring& apiBaseUrl, const std::wstring& apiKey,
-                         const std::wstring& downloadUrl) {
+                         const std::wstring& downloadUrl, const std::wstring& packageSha256) {
   return "{\"code\": 0, \"data\": {\"api_base_url\": " + JsonString(apiBaseUrl) +
          ", \"api_key\": " + JsonString(apiKey) + ", \"download_url\": " +
-         JsonString(downloadUrl) + "}}";
+         JsonString(downloadUrl) + ", \"package_sha256\": " + JsonString(packageSha256) + "}}";
+}
+
+std::wstring Sha256Hex(const std::string& bytes) {
+  TempFolder folder;
+  WriteBytes(folder / L"package.zip", bytes);
+  const Sha256Digest digest = FileSha256(folder / L"package.zip").value();
+  std::wstring hex;
+  for (const uint8_t byte : digest) {
+    hex += L"0123456789ABCDEF"[byte >> 4];
+    hex += L"0123456789ABCDEF"[byte & 15];
+  }
+  return hex;
 }
 
 std::wstring ClosedPortUrl() {
@@ -103,9 +116,11 @@ void InstallScenario::TearDown() {
 
 ScriptedServer& InstallScenario::ServeSettings(const std::wstring& apiBaseUrl,
                                                const std::wstring& apiKey,
-                                               const std::wstring& downloadUrl) {
-  settings_.emplace(HttpResponse::Body(SettingsJson(apiBaseUrl, apiKey, downloadUrl)),
-                    SettingsServerPort());
+                                               const std::wstring& downloadUrl,
+                                               const std::wstring& packageSha256) {
+  settings_.emplace(
+      HttpResponse::Body(SettingsJson(apiBaseUrl, apiKey, downloadUrl, packageSha256)),
+      SettingsServerPort());
   EXPECT_TRUE(settings_->listening()) << "the settings port is taken";
   return *settings_;
 }

@@ -38,7 +38,9 @@ std::string ProductPackage(size_t fillerBytes = 0);
 HttpResponse SlowBody(const std::string& body, int pieces, int pauseMs);
 
 std::string SettingsJson(const std::wstring& apiBaseUrl, const std::wstring& apiKey,
-                         const std::wstring& downloadUrl);
+                         const std::wstring& downloadUrl, const std::wstring& packageSha256 = L"");
+// The bytes' SHA-256 in upper-case hex, by the installer's own (separately tested) function.
+std::wstring Sha256Hex(const std::string& bytes);
 // A loopback URL on which nothing listens.
 std::wstring ClosedPortUrl();
 
@@ -53,7 +55,8 @@ class InstallScenario : public ::testing::Test {
 
   // The settings server, on the port of kSettingsServerUrl.
   ScriptedServer& ServeSettings(const std::wstring& apiBaseUrl, const std::wstring& apiKey,
-                                const std::wstring& downloadUrl);
+                                const std::wstring& downloadUrl,
+                                const std::wstring& packageSha256 = L"");
   void Shoot(const InstallerProcess& installer, const std::string& suffix = "",
              HWND alsoShown = nullptr) const;
 
