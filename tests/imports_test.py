@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Checks what the built installer asks the Windows loader for before its first line runs.
+"""Checks what the built installer asks the Windows loader for before its first line runs,
+and the version resource that Windows shows for it.
 
 The loader resolves ordinary imports when the process starts and, for a DLL that is not a
 Known DLL, looks in the program's own folder first: a downloaded installer would load a DLL
@@ -8,8 +9,10 @@ the others are delay-loaded. The program is linked statically (no C++ runtime DL
 embeds no application manifest.
 
   imports_test.py OBJDUMP PROGRAM.exe --delay-loaded NAME.dll... [--required NAME.dll...]
+                  [--version X.Y.Z]
 
---delay-loaded: the DLLs the build delay-loads; --required: those the program must name.
+--delay-loaded: the DLLs the build delay-loads; --required: those the program must name;
+--version: the version the version resource must carry.
 Prints the ordinary and delay imports. GNU ld leaves the delay-import entry of the data
 directory empty, so objdump does not list delay imports: they are read from the
 descriptors (ImgDelayDescr) in the file itself.
@@ -29,10 +32,14 @@ KNOWN_DLLS = {
     "shlwapi.dll", "user32.dll", "wldap32.dll", "ws2_32.dll",
 }
 RUNTIME_DLL = re.compile(r"^lib(stdc\+\+|gcc_s|winpthread)")
+RT_VERSION = 16
 RT_GROUP_ICON = 14
 RT_MANIFEST = 24
 DELAY_DESCRIPTOR = struct.Struct("<8I")
 DELAY_ATTRIBUTE_RVA = 1
+LANG_CHINESE_PRC = 0x0804
+CODE_PAGE_UTF16 = 1200
+FIXED_INFO_SIGNATURE = 0xFEEF04BD
 
 
 class Image:
@@ -82,6 +89,27 @@ class Image:
             rva += 8
         return None
 
+    def resources(self, type_id):
+        """[(language, bytes)] of every resource of the type, from the resource tree."""
+        pe = struct.unpack_from("<I", self.data, 0x3C)[0]
+        root = self.offset(struct.unpack_from("<I", self.data, pe + 24 + 112 + 16)[0])
+
+        def entries(directory):
+            named, numbered = struct.unpack_from("<12xHH", self.data, root + directory)
+            for i in range(named + numbered):
+                yield struct.unpack_from("<II", self.data, root + directory + 16 + 8 * i)
+
+        found = []
+        for type_key, names in entries(0):
+            if type_key != type_id:
+                continue
+            for _, languages in entries(names & 0x7FFFFFFF):
+                for language, leaf in entries(languages & 0x7FFFFFFF):
+                    rva, size = struct.unpack_from("<II", self.data, root + leaf)
+                    at = self.offset(rva)
+                    found.append((language, self.data[at:at + size]))
+        return found
+
     def delay_imports(self):
         """{dll name: [functions]} from every well-formed delay-import descriptor."""
         found = {}
@@ -97,6 +125,58 @@ class Image:
                 if functions:
                     found[dll.lower()] = functions
         return found
+
+
+def version_node(data, at):
+    """(key, value, children, end) of one node of a version resource at the offset."""
+    length, value_length, is_text = struct.unpack_from("<3H", data, at)
+    end = at + length
+    key_end = at + 6
+    while data[key_end:key_end + 2] != b"\0\0":
+        key_end += 2
+    key = data[at + 6:key_end].decode("utf-16-le")
+    value_at = (key_end + 2 + 3) & ~3
+    value_size = value_length * 2 if is_text else value_length
+    value = data[value_at:value_at + value_size]
+    if is_text:
+        value = value.decode("utf-16-le").rstrip("\0")
+    children, child = [], (value_at + value_size + 3) & ~3
+    while child < end:
+        node = version_node(data, child)
+        children.append(node)
+        child = (node[3] + 3) & ~3
+    return key, value, children, end
+
+
+def version_problems(image, version):
+    """What is wrong with the program's version resource, against the expected version."""
+    resources = image.resources(RT_VERSION)
+    if [language for language, _ in resources] != [LANG_CHINESE_PRC]:
+        return ["expected one version resource, in Chinese (PRC): %r" % resources]
+    key, fixed, children, _ = version_node(resources[0][1], 0)
+    signature, _, ms, ls, product_ms, product_ls = struct.unpack_from("<6I", fixed)
+    numbers = [int(n) for n in version.split(".")] + [0]
+    wanted = (numbers[0] << 16 | numbers[1], numbers[2] << 16 | numbers[3])
+    texts, translation = {}, None
+    for child_key, _, tables, _ in children:
+        for table_key, table_value, strings, _ in tables:
+            if child_key == "StringFileInfo":
+                texts = {k: v for k, v, _, _ in strings} | {"table": table_key.lower()}
+            elif table_key == "Translation":
+                translation = struct.unpack("<2H", table_value)
+    print("Version resource:", (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF), texts, translation)
+    expected = {"ProductName": "霁岚舟", "FileDescription": "霁岚舟安装器", "FileVersion": version,
+                "ProductVersion": version, "OriginalFilename": "TovarelinInstaller.exe",
+                "table": "%04x%04x" % (LANG_CHINESE_PRC, CODE_PAGE_UTF16)}
+    problems = ["version resource: %s is %r, not %r" % (k, texts.get(k), v)
+                for k, v in expected.items() if texts.get(k) != v]
+    if key != "VS_VERSION_INFO" or signature != FIXED_INFO_SIGNATURE:
+        problems.append("version resource: no fixed file information")
+    if (ms, ls) != wanted or (product_ms, product_ls) != wanted:
+        problems.append("version resource: fixed file or product version is not " + version)
+    if translation != (LANG_CHINESE_PRC, CODE_PAGE_UTF16):
+        problems.append("version resource: translation is %r" % (translation,))
+    return problems
 
 
 def ordinary_imports(dump):
@@ -143,12 +223,14 @@ def main():
     parser.add_argument("program")
     parser.add_argument("--delay-loaded", nargs="+", required=True)
     parser.add_argument("--required", nargs="*", default=[])
+    parser.add_argument("--version")
     args = parser.parse_args()
 
     dump = subprocess.run([args.objdump, "-p", args.program], check=True, capture_output=True,
                           text=True).stdout
     with open(args.program, "rb") as file:
-        delayed = Image(file.read()).delay_imports()
+        image = Image(file.read())
+    delayed = image.delay_imports()
     ordinary = ordinary_imports(dump)
     types = resource_types(dump)
 
@@ -162,6 +244,8 @@ def main():
                      {d.lower() for d in args.required})
     if not ordinary:
         problems.append("no ordinary imports were read")
+    if args.version:
+        problems += version_problems(image, args.version)
     for problem in problems:
         print("FAILED:", problem)
     return 1 if problems else 0
