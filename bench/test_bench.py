@@ -35,7 +35,7 @@ def results(httpget, ceiling, messages, small_peak, large_peak, size, imports):
 class Verdicts(unittest.TestCase):
     def verdicts(self, **changes):
         base = dict(httpget=[95.0], ceiling=[100.0], messages=101, small_peak=20 * MIB,
-                    large_peak=27 * MIB, size=400 * 1024, imports=["KERNEL32.dll"])
+                    large_peak=27 * MIB, size=240 * 1024, imports=["KERNEL32.dll"])
         base.update(changes)
         lines, targets, summary = bench_report.evaluate(results(**base))
         self.assertEqual(summary, lines[-1])
@@ -49,7 +49,7 @@ class Verdicts(unittest.TestCase):
             ({"httpget": [94.9]}, "httpget_vs_ceiling"),
             ({"messages": 102}, "progress_messages"),
             ({"large_peak": 28 * MIB}, "download_memory"),
-            ({"size": 400 * 1024 + 1}, "installer_size"),
+            ({"size": 240 * 1024 + 1}, "installer_size"),
             ({"imports": ["KERNEL32.dll", "libstdc++-6.dll"]}, "installer_imports"),
         ]
         for change, target in cases:
