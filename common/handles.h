@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <oleauto.h>
+#include <wincrypt.h>
 #include <winhttp.h>
 
 #include <utility>
@@ -56,6 +57,16 @@ struct WinHttpHandleTraits {
   static Handle Invalid() { return nullptr; }
   static void Close(Handle h) { WinHttpCloseHandle(h); }
 };
+struct CryptProviderTraits {
+  using Handle = HCRYPTPROV;
+  static Handle Invalid() { return 0; }
+  static void Close(Handle h) { CryptReleaseContext(h, 0); }
+};
+struct CryptHashTraits {
+  using Handle = HCRYPTHASH;
+  static Handle Invalid() { return 0; }
+  static void Close(Handle h) { CryptDestroyHash(h); }
+};
 struct GdiObjectTraits {
   using Handle = HGDIOBJ;
   static Handle Invalid() { return nullptr; }
@@ -76,6 +87,8 @@ using FileHandle = UniqueHandle<FileHandleTraits>;      // CreateFileW
 using KernelHandle = UniqueHandle<KernelHandleTraits>;  // threads, events, processes
 using FindHandle = UniqueHandle<FindHandleTraits>;      // FindFirstFileW
 using WinHttpHandle = UniqueHandle<WinHttpHandleTraits>;
+using CryptProvider = UniqueHandle<CryptProviderTraits>;  // CryptAcquireContextW
+using CryptHash = UniqueHandle<CryptHashTraits>;          // CryptCreateHash
 using GdiObject = UniqueHandle<GdiObjectTraits>;        // brushes, fonts
 using MemoryDc = UniqueHandle<MemoryDcTraits>;          // CreateCompatibleDC
 using ScreenDc = UniqueHandle<ScreenDcTraits>;          // GetDC(nullptr)

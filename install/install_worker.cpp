@@ -9,6 +9,7 @@
 #include "constants.h"
 #include "install/extract.h"
 #include "install/find_executable.h"
+#include "install/package_hash.h"
 #include "install/shortcut.h"
 #include "net/package_download.h"
 
@@ -27,6 +28,8 @@ constexpr char kFallbackFailureText[] = "安装失败";
 void RunInstallation(const InstallSteps& steps) {
   // Nothing touches the disk before the settings server has answered.
   const DownloaderSettings settings = steps.fetchSettings();
+  // A value that can never match fails now rather than after a whole download.
+  CheckPublishedSha256(settings.package_sha256, kRequirePackageSha256);
 
   const std::wstring installFolder = InstallFolderForDrive(SelectedDriveRoot());
   const std::wstring downloadFolder = installFolder + L"\\_download";
@@ -34,6 +37,7 @@ void RunInstallation(const InstallSteps& steps) {
   CreateDirectoryW(downloadFolder.c_str(), nullptr);
 
   const std::wstring packagePath = steps.downloadPackage(settings, downloadFolder);
+  CheckPackageSha256(packagePath, settings.package_sha256);
   CheckPackageSignature(packagePath);
   if (!steps.extract(packagePath, installFolder)) throw std::runtime_error(kExtractFailedText);
 

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "app/shared_state.h"
+#include "app/utf8.h"
 #include "install/install_worker.h"
+#include "install/package_hash.h"
 #include "support/files.h"
 
 namespace {
@@ -18,6 +20,7 @@ struct Script {
   int foundAtAttempt = 1;  // 0: never
   std::string shortcutError;
   std::wstring executableRelative = L"bin\\霁岚舟.exe";
+  std::wstring packageSha256;
 
   std::wstring downloadFolderSeen;
   std::wstring extractedInto;
@@ -29,7 +32,7 @@ Script* g_script = nullptr;
 
 DownloaderSettings FakeSettings() {
   if (g_script->settingsFail) throw std::runtime_error("网络请求失败");
-  return {L"https://parser", L"key", L"https://host/p.zip"};
+  return {L"https://parser", L"key", L"https://host/p.zip", g_script->packageSha256};
 }
 std::wstring FakeDownload(const DownloaderSettings& settings, const std::wstring& folder) {
   EXPECT_EQ(L"https://host/p.zip", settings.download_url);
@@ -147,6 +150,25 @@ TEST_F(InstallWorkerTest, PackageThatIsNotAZipIsRefusedAndLeftInPlace) {
   }
 }
 
+TEST_F(InstallWorkerTest, PublishedHashIsCheckedBeforeExtractionAndAMismatchRemovesThePackage) {
+  // SHA-256 of the default package bytes, from Python's hashlib; either case is accepted.
+  script_.packageSha256 = L"5F0ADDA0305AB987986E189AD4A8E190c75559e27aa62bb58122667879199678";
+  ASSERT_EQ(1u, Run().size());
+  EXPECT_EQ(InstallFolder(), g_installedFolder);
+
+  g_installedFolder.clear();
+  script_.extractedInto.clear();
+  script_.packageBytes += "x";
+  ExpectFailure("安装包校验失败");
+  EXPECT_TRUE(script_.extractedInto.empty());
+  EXPECT_FALSE(PathExists(InstallFolder() + L"\\_download\\Tovarelin.zip"));
+
+  script_.packageSha256.pop_back();  // malformed: refused before anything is downloaded
+  script_.downloadFolderSeen.clear();
+  ExpectFailure("安装包校验失败");
+  EXPECT_TRUE(script_.downloadFolderSeen.empty());
+}
+
 TEST_F(InstallWorkerTest, ExtractionFailureIsReported) {
   script_.extractResult = false;
   ExpectFailure("解压安装包失败");
@@ -193,6 +215,41 @@ TEST(WaitForExecutable, PausesOnlyAfterEmptyResults) {
     EXPECT_EQ(foundAt, calls);
     EXPECT_EQ(foundAt - 1, pauses);
   }
+}
+
+TEST(PackageSha256, PublishedValueIsSixtyFourHexDigitsOrAbsentWhenAllowed) {
+  const std::wstring digits = L"0123456789abcdefABCDEF" + std::wstring(42, L'9');
+  const struct {
+    std::wstring value;
+    bool required, accepted;
+  } cases[] = {{L"", false, true},          {L"", true, false},
+               {digits, true, true},        {digits.substr(1), false, false},
+               {digits + L"0", false, false}, {L"g" + digits.substr(1), false, false},
+               {L" " + digits.substr(1), false, false}};
+  for (const auto& c : cases) {
+    bool accepted = true;
+    try {
+      CheckPublishedSha256(c.value, c.required);
+    } catch (const std::runtime_error& e) {
+      accepted = false;
+      EXPECT_STREQ("安装包校验失败", e.what());
+    }
+    EXPECT_EQ(c.accepted, accepted) << WideToUtf8(c.value) << " required " << c.required;
+  }
+}
+
+TEST(PackageSha256, FileDigestMatchesKnownValuesOverSeveralReads) {
+  std::string large(3 * 1024 * 1024 + 5, '\0');
+  for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i % 251);
+  const std::pair<std::string, std::wstring> cases[] = {  // digests from Python's hashlib
+      {"abc", L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {large, L"b01669d77761c4dfdfc8fb927821087bcf5c9ef1f917c4f1f8504e529f19edab"}};
+  TempFolder folder;
+  for (const auto& [bytes, hex] : cases) {
+    WriteBytes(folder / L"package.zip", bytes);
+    EXPECT_EQ(ParseSha256Hex(hex), FileSha256(folder / L"package.zip")) << bytes.size();
+  }
+  EXPECT_FALSE(FileSha256(folder / L"missing.zip"));
 }
 
 TEST(WorkingFolder, IsTheFolderBeforeTheLastSeparator) {

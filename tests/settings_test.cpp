@@ -14,8 +14,9 @@ TEST(ParseDownloaderSettings, TrimsTheBaseAndKeepsDefaultsForWhatIsMissing) {
   };
   const std::wstring parser = kParserServiceUrl;
   const Case cases[] = {
-      {R"({"api_base_url":"https://p.example/","api_key":" k/ ","download_url":"https://d/s/"})",
-       {L"https://p.example", L" k/ ", L"https://d/s/"}},
+      {R"({"api_base_url":"https://p.example/","api_key":" k/ ","download_url":"https://d/s/",)"
+       R"("package_sha256":" Ab\/"})",
+       {L"https://p.example", L" k/ ", L"https://d/s/", L" Ab/"}},
       {R"({"api_base_url":"https://p.example/v1//"})", {L"https://p.example/v1", L"", L""}},
       {R"({"api_base_url":"https://p.example\\/\\"})", {L"https://p.example", L"", L""}},
       {R"({"api_base_url":"/"})", {L"", L"", L""}},
@@ -32,6 +33,7 @@ TEST(ParseDownloaderSettings, TrimsTheBaseAndKeepsDefaultsForWhatIsMissing) {
     EXPECT_EQ(c.expected.api_base_url, settings.api_base_url) << c.body;
     EXPECT_EQ(c.expected.api_key, settings.api_key) << c.body;
     EXPECT_EQ(c.expected.download_url, settings.download_url) << c.body;
+    EXPECT_EQ(c.expected.package_sha256, settings.package_sha256) << c.body;
   }
 }
 
