@@ -51,5 +51,10 @@ release: deps
 	SIGN_PKCS12='$(SIGN_PKCS12)' SIGN_PASSWORD_FILE='$(SIGN_PASSWORD_FILE)' \
 	TIMESTAMP_URL='$(TIMESTAMP_URL)' tools/release.sh $(RELEASE_BUILD)
 
+check-package: build
+	@test -n "$(PACKAGE)" || { echo "usage: make check-package PACKAGE=path/to.zip" >&2; exit 2; }
+	@TOVARELIN_NO_DISPLAY=1 tests/wine/run.sh $(BUILD) $(BUILD)/bin/TovarelinCheckPackage.exe \
+	  "Z:$$(realpath '$(PACKAGE)' | tr / '\\')"
+
 clean:
 	rm -rf $(BUILD)

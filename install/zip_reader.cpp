@@ -247,3 +247,11 @@ bool ExtractZipArchive(const std::wstring& zipPath, const std::wstring& destinat
     if (!WriteEntry(archive, entry, destinationFolder, buffers)) return false;
   return true;
 }
+
+std::optional<std::vector<ZipEntryRecord>> ReadZipDirectory(const std::wstring& zipPath) {
+  ArchiveFile archive(zipPath);
+  if (!archive) return std::nullopt;
+  auto directory = ReadDirectory(archive);
+  if (!directory) return std::nullopt;
+  return std::move(directory->entries);
+}

@@ -32,7 +32,6 @@ KNOWN_DLLS = {
     "shlwapi.dll", "user32.dll", "wldap32.dll", "ws2_32.dll",
 }
 RUNTIME_DLL = re.compile(r"^lib(stdc\+\+|gcc_s|winpthread)")
-RT_VERSION = 16
 RT_GROUP_ICON = 14
 RT_MANIFEST = 24
 DELAY_DESCRIPTOR = struct.Struct("<8I")
@@ -89,27 +88,6 @@ class Image:
             rva += 8
         return None
 
-    def resources(self, type_id):
-        """[(language, bytes)] of every resource of the type, from the resource tree."""
-        pe = struct.unpack_from("<I", self.data, 0x3C)[0]
-        root = self.offset(struct.unpack_from("<I", self.data, pe + 24 + 112 + 16)[0])
-
-        def entries(directory):
-            named, numbered = struct.unpack_from("<12xHH", self.data, root + directory)
-            for i in range(named + numbered):
-                yield struct.unpack_from("<II", self.data, root + directory + 16 + 8 * i)
-
-        found = []
-        for type_key, names in entries(0):
-            if type_key != type_id:
-                continue
-            for _, languages in entries(names & 0x7FFFFFFF):
-                for language, leaf in entries(languages & 0x7FFFFFFF):
-                    rva, size = struct.unpack_from("<II", self.data, root + leaf)
-                    at = self.offset(rva)
-                    found.append((language, self.data[at:at + size]))
-        return found
-
     def delay_imports(self):
         """{dll name: [functions]} from every well-formed delay-import descriptor."""
         found = {}
@@ -148,35 +126,35 @@ def version_node(data, at):
     return key, value, children, end
 
 
-def version_problems(image, version):
-    """What is wrong with the program's version resource, against the expected version."""
-    resources = image.resources(RT_VERSION)
-    if [language for language, _ in resources] != [LANG_CHINESE_PRC]:
-        return ["expected one version resource, in Chinese (PRC): %r" % resources]
-    key, fixed, children, _ = version_node(resources[0][1], 0)
-    signature, _, ms, ls, product_ms, product_ls = struct.unpack_from("<6I", fixed)
+def version_problems(dump, image, version):
+    """What is wrong with the version resource, found through objdump's resource tree."""
+    tree = dump.split("Resource Directory section:", 1)[-1]
+    found = re.search(r"^[0-9a-f]+   Entry: ID: 0x0*10,(?:(?!^[0-9a-f]+   Entry).)*?"
+                      r"^[0-9a-f]+ {7}Entry: ID: 0x0*([0-9a-f]+),.*?Leaf: Addr: 0x([0-9a-f]+), Size: 0x([0-9a-f]+)",
+                      tree, re.M | re.S)
+    if not found:
+        return ["no version resource"]
+    at = image.offset(int(found.group(2), 16))
+    key, fixed, children, _ = version_node(image.data[at:at + int(found.group(3), 16)], 0)
     numbers = [int(n) for n in version.split(".")] + [0]
-    wanted = (numbers[0] << 16 | numbers[1], numbers[2] << 16 | numbers[3])
-    texts, translation = {}, None
+    wanted = (FIXED_INFO_SIGNATURE, numbers[0] << 16 | numbers[1], numbers[2] << 16 | numbers[3])
+    fixed = struct.unpack_from("<6I", fixed)
+    got = {"language": int(found.group(1), 16), "fixed": (fixed[0],) + fixed[2:4],
+           "fixed product": (fixed[0],) + fixed[4:6]}
     for child_key, _, tables, _ in children:
         for table_key, table_value, strings, _ in tables:
             if child_key == "StringFileInfo":
-                texts = {k: v for k, v, _, _ in strings} | {"table": table_key.lower()}
-            elif table_key == "Translation":
-                translation = struct.unpack("<2H", table_value)
-    print("Version resource:", (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF), texts, translation)
-    expected = {"ProductName": "霁岚舟", "FileDescription": "霁岚舟安装器", "FileVersion": version,
-                "ProductVersion": version, "OriginalFilename": "TovarelinInstaller.exe",
-                "table": "%04x%04x" % (LANG_CHINESE_PRC, CODE_PAGE_UTF16)}
-    problems = ["version resource: %s is %r, not %r" % (k, texts.get(k), v)
-                for k, v in expected.items() if texts.get(k) != v]
-    if key != "VS_VERSION_INFO" or signature != FIXED_INFO_SIGNATURE:
-        problems.append("version resource: no fixed file information")
-    if (ms, ls) != wanted or (product_ms, product_ls) != wanted:
-        problems.append("version resource: fixed file or product version is not " + version)
-    if translation != (LANG_CHINESE_PRC, CODE_PAGE_UTF16):
-        problems.append("version resource: translation is %r" % (translation,))
-    return problems
+                got.update({k: v for k, v, _, _ in strings}, table=table_key.lower())
+            else:
+                got[table_key] = struct.unpack("<2H", table_value)
+    print("Version resource:", got)
+    expected = {"language": LANG_CHINESE_PRC, "fixed": wanted, "fixed product": wanted,
+                "table": "%04x%04x" % (LANG_CHINESE_PRC, CODE_PAGE_UTF16),
+                "Translation": (LANG_CHINESE_PRC, CODE_PAGE_UTF16), "ProductName": "霁岚舟",
+                "FileDescription": "霁岚舟安装器", "FileVersion": version, "ProductVersion": version,
+                "OriginalFilename": "TovarelinInstaller.exe"}
+    return ["version resource: %s is %r, not %r" % (k, got.get(k), v)
+            for k, v in expected.items() if got.get(k) != v or key != "VS_VERSION_INFO"]
 
 
 def ordinary_imports(dump):
@@ -245,7 +223,7 @@ def main():
     if not ordinary:
         problems.append("no ordinary imports were read")
     if args.version:
-        problems += version_problems(image, args.version)
+        problems += version_problems(dump, image, args.version)
     for problem in problems:
         print("FAILED:", problem)
     return 1 if problems else 0
