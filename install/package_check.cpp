@@ -50,7 +50,8 @@ PackageCheck CheckPackageEntries(const std::vector<ZipEntryRecord>& entries) {
                                L": the installer refuses this name, as it is not a safe path "
                                L"below the installation folder");
     }
-    if (shellPath && IsProductExecutable(*shellPath)) check.shellFinds.push_back(shellPath->relative);
+    if (shellPath && IsProductExecutable(*shellPath))
+      check.shellFinds.push_back(shellPath->relative);
     if (readerPath && IsProductExecutable(*readerPath))
       check.readerFinds.push_back(readerPath->relative);
   }

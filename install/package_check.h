@@ -12,8 +12,8 @@
 constexpr unsigned kChineseOemCodePage = 936;
 
 struct PackageCheck {
-  std::vector<std::wstring> shellFinds;   // paths of the product executable, as the shell names them
-  std::vector<std::wstring> readerFinds;  // the same, as the installer's own reader names them
+  std::vector<std::wstring> shellFinds;   // the product executable's paths, as the shell names them
+  std::vector<std::wstring> readerFinds;  // the same, as the installer's reader names them
   std::vector<std::wstring> problems;     // one line for each entry that will not install as meant
   bool Passes() const { return !shellFinds.empty() && !readerFinds.empty() && problems.empty(); }
 };

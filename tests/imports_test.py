@@ -129,9 +129,10 @@ def version_node(data, at):
 def version_problems(dump, image, version):
     """What is wrong with the version resource, found through objdump's resource tree."""
     tree = dump.split("Resource Directory section:", 1)[-1]
+    # The type entry 0x10, then its language entry (seven spaces in) and that one's leaf.
     found = re.search(r"^[0-9a-f]+   Entry: ID: 0x0*10,(?:(?!^[0-9a-f]+   Entry).)*?"
-                      r"^[0-9a-f]+ {7}Entry: ID: 0x0*([0-9a-f]+),.*?Leaf: Addr: 0x([0-9a-f]+), Size: 0x([0-9a-f]+)",
-                      tree, re.M | re.S)
+                      r"^[0-9a-f]+ {7}Entry: ID: 0x0*([0-9a-f]+),.*?"
+                      r"Leaf: Addr: 0x([0-9a-f]+), Size: 0x([0-9a-f]+)", tree, re.M | re.S)
     if not found:
         return ["no version resource"]
     at = image.offset(int(found.group(2), 16))
