@@ -108,22 +108,17 @@ class Image:
 def version_node(data, at):
     """(key, value, children, end) of one node of a version resource at the offset."""
     length, value_length, is_text = struct.unpack_from("<3H", data, at)
-    end = at + length
     key_end = at + 6
     while data[key_end:key_end + 2] != b"\0\0":
         key_end += 2
-    key = data[at + 6:key_end].decode("utf-16-le")
-    value_at = (key_end + 2 + 3) & ~3
-    value_size = value_length * 2 if is_text else value_length
-    value = data[value_at:value_at + value_size]
-    if is_text:
-        value = value.decode("utf-16-le").rstrip("\0")
-    children, child = [], (value_at + value_size + 3) & ~3
-    while child < end:
-        node = version_node(data, child)
-        children.append(node)
-        child = (node[3] + 3) & ~3
-    return key, value, children, end
+    value_at, size = (key_end + 5) & ~3, value_length * (2 if is_text else 1)
+    value = data[value_at:value_at + size]
+    value = value.decode("utf-16-le").rstrip("\0") if is_text else value
+    children, child = [], (value_at + size + 3) & ~3
+    while child < at + length:
+        children.append(version_node(data, child))
+        child = (children[-1][3] + 3) & ~3
+    return data[at + 6:key_end].decode("utf-16-le"), value, children, at + length
 
 
 def version_problems(dump, image, version):

@@ -15,12 +15,8 @@ openssl pkcs12 -export -inkey "$work/key/key.pem" -in "$work/key/cert.pem" \
 
 copy() {  # the tree as committed, plus what is new and not ignored
   mkdir -p "$1"
-  if git -C "$source" rev-parse --git-dir >/dev/null 2>&1; then
-    git -C "$source" ls-files -z --cached --others --exclude-standard |
-      (cd "$source" && tar --null --ignore-failed-read -T - -cf - 2>/dev/null) | tar -C "$1" -xf -
-  else
-    (cd "$source" && tar --exclude='./build*' -cf - .) | tar -C "$1" -xf -
-  fi
+  git -C "$source" ls-files -z --cached --others --exclude-standard |
+    (cd "$source" && tar --null --ignore-failed-read -T - -cf - 2>/dev/null) | tar -C "$1" -xf -
 }
 first="$work/a/src" second="$work/second/copy/at/a/longer/path/src"
 copy "$first"

@@ -253,20 +253,14 @@ TEST(ZipNames, TellsUtf8WithNonAsciiBytesFromEverythingElse) {
 // What check-package reports on names a Chinese-Windows archiver stores, and on entries the
 // installer refuses (packages from 7-Zip and Info-ZIP: CheckPackage.* in tests/CMakeLists.txt).
 TEST(PackageCheck, ReadsUnmarkedNamesInCodePage936AndFlagsWhatTheInstallerRefuses) {
-  auto record = [](std::string name, uint16_t flags = 0, uint16_t method = kMethodDeflate) {
-    ZipEntryRecord entry;
-    entry.name = std::move(name);
-    entry.flags = flags;
-    entry.method = method;
-    return entry;
-  };
-  const PackageCheck chinese = CheckPackageEntries({record("bin/\xf6\xab\xe1\xb0\xd6\xdb.EXE")});
+  const PackageCheck chinese =
+      CheckPackageEntries({{.name = "bin/\xf6\xab\xe1\xb0\xd6\xdb.EXE"}});
   EXPECT_TRUE(chinese.Passes()) << "read in code page 936 whatever this machine's OEM code page";
   EXPECT_EQ(std::vector<std::wstring>{L"bin\\霁岚舟.EXE"}, chinese.shellFinds);
 
-  const PackageCheck refused =
-      CheckPackageEntries({record(WideToUtf8(L"霁岚舟.exe"), kFlagUtf8Name), record("../x.dll"),
-                           record("a.txt", kFlagEncrypted), record("b.txt", 0, 12)});
+  const PackageCheck refused = CheckPackageEntries(
+      {{.name = WideToUtf8(L"霁岚舟.exe"), .flags = kFlagUtf8Name}, {.name = "../x.dll"},
+       {.name = "a.txt", .flags = kFlagEncrypted}, {.name = "b.txt", .method = 12}});
   ASSERT_EQ(3u, refused.problems.size());
   EXPECT_NE(std::wstring::npos, refused.problems[0].find(L"refuses"));
   EXPECT_NE(std::wstring::npos, refused.problems[1].find(L"encrypted"));
