@@ -2,10 +2,18 @@
 # make test  everything: missing packages, configure, build, all tests
 # make bench release build in build-bench/, then our download, extraction and search timed
 #            beside nginx, curl and unzip on loopback (figures in build-bench/bench.json)
+# make size  the installer's largest contributors, from its link map
+# make warnings  clang's -Wall -Wextra over the product sources, for the Windows target
+# make release   the installer as shipped, in build-release/ (see README, "Packaging"):
+#            SETTINGS_SERVER_URL= PARSER_SERVICE_URL= SHARE_SITE_HOME_URL=
+#            REQUIRE_PACKAGE_SHA256=ON|OFF  SIGN_PKCS12=cert.p12 SIGN_PASSWORD_FILE=pass.txt
+#            TIMESTAMP_URL=   (all optional)
+# make check-package PACKAGE=path/to.zip   how the installer and the shell will read a package
 BUILD ?= build
 BENCH_BUILD ?= build-bench
+RELEASE_BUILD ?= build-release
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test bench size warnings release check-package clean
 
 all: build
 
@@ -30,6 +38,23 @@ bench: deps
 	  -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTOVARELIN_BENCH=ON
 	cmake --build $(BENCH_BUILD) -j 2
 	python3 bench/run_bench.py $(BENCH_BUILD)
+
+size: build
+	python3 tools/size_map.py $(BUILD)/TovarelinInstaller.map
+
+warnings: deps $(BUILD)/CMakeCache.txt
+	tools/clang_warnings.sh $(BUILD)
+
+release: deps
+	SETTINGS_SERVER_URL='$(SETTINGS_SERVER_URL)' PARSER_SERVICE_URL='$(PARSER_SERVICE_URL)' \
+	SHARE_SITE_HOME_URL='$(SHARE_SITE_HOME_URL)' REQUIRE_PACKAGE_SHA256='$(REQUIRE_PACKAGE_SHA256)' \
+	SIGN_PKCS12='$(SIGN_PKCS12)' SIGN_PASSWORD_FILE='$(SIGN_PASSWORD_FILE)' \
+	TIMESTAMP_URL='$(TIMESTAMP_URL)' tools/release.sh $(RELEASE_BUILD)
+
+check-package: build
+	@test -n "$(PACKAGE)" || { echo "usage: make check-package PACKAGE=path/to.zip" >&2; exit 2; }
+	@TOVARELIN_NO_DISPLAY=1 tests/wine/run.sh $(BUILD) $(BUILD)/bin/TovarelinCheckPackage.exe \
+	  "Z:$$(realpath '$(PACKAGE)' | tr / '\\')"
 
 clean:
 	rm -rf $(BUILD)

@@ -38,7 +38,7 @@ def results(httpget, ceiling, messages, small_peak, large_peak, size, imports, c
 class Verdicts(unittest.TestCase):
     def verdicts(self, **changes):
         base = dict(httpget=[95.0], ceiling=[100.0], messages=101, small_peak=20 * MIB,
-                    large_peak=27 * MIB, size=400 * 1024, imports=["KERNEL32.dll"],
+                    large_peak=27 * MIB, size=240 * 1024, imports=["KERNEL32.dll"],
                     check=[1.0, 0.5])
         base.update(changes)
         lines, targets, summary = bench_report.evaluate(results(**base))
@@ -56,7 +56,7 @@ class Verdicts(unittest.TestCase):
             ({"check": [1.0, 0.52]}, "check_vs_extraction"),
             ({"hashing": 189.9}, "hash_vs_download"),  # HttpGet's 95 MiB/s: the check adds > 0.5
             ({"large_peak": 28 * MIB}, "download_memory"),
-            ({"size": 400 * 1024 + 1}, "installer_size"),
+            ({"size": 240 * 1024 + 1}, "installer_size"),
             ({"imports": ["KERNEL32.dll", "libstdc++-6.dll"]}, "installer_imports"),
         ]
         for change, target in cases:

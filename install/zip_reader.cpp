@@ -248,14 +248,20 @@ bool ExtractZipArchive(const std::wstring& zipPath, const std::wstring& destinat
   return true;
 }
 
-std::optional<std::vector<PackageEntry>> ListZipEntries(const std::wstring& zipPath) {
+std::optional<std::vector<ZipEntryRecord>> ReadZipDirectory(const std::wstring& zipPath) {
   ArchiveFile archive(zipPath);
   if (!archive) return std::nullopt;
-  const auto directory = ReadDirectory(archive);
+  auto directory = ReadDirectory(archive);
   if (!directory) return std::nullopt;
+  return std::move(directory->entries);
+}
+
+std::optional<std::vector<PackageEntry>> ListZipEntries(const std::wstring& zipPath) {
+  const auto records = ReadZipDirectory(zipPath);
+  if (!records) return std::nullopt;
   std::vector<PackageEntry> entries;
-  entries.reserve(directory->entries.size());
-  for (const ZipEntryRecord& record : directory->entries) {
+  entries.reserve(records->size());
+  for (const ZipEntryRecord& record : *records) {
     PackageEntry entry{{}, false, record.uncompressedSize, record.crc};
     for (const std::wstring& name : EntryNameSpellings(record.name, record.flags & kFlagUtf8Name)) {
       auto path = SafeEntryPath(name);

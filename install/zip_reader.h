@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "install/zip_records.h"
+
 struct PackageEntry {
   // Below the destination, one for each safe spelling a shell may give the name.
   std::vector<std::wstring> paths;
@@ -25,3 +27,7 @@ std::optional<std::vector<PackageEntry>> ListZipEntries(const std::wstring& zipP
 // (unsafe names, methods, encryption, structure) are found before anything is written; bad
 // data shows while it is copied, and then only the files before it remain.
 bool ExtractZipArchive(const std::wstring& zipPath, const std::wstring& destinationFolder);
+
+// The records of the archive's central directory, read as ExtractZipArchive reads them;
+// nothing when the directory cannot be read.
+std::optional<std::vector<ZipEntryRecord>> ReadZipDirectory(const std::wstring& zipPath);

@@ -12,8 +12,6 @@ constexpr uint16_t kZip64ExtraId = 0x0001;
 constexpr uint16_t kNoShortCount = 0xFFFF;
 constexpr uint32_t kNoShortValue = 0xFFFFFFFF;
 
-constexpr uint16_t kFlagEncrypted = 0x0001;
-constexpr uint16_t kFlagStrongEncryption = 0x0040;
 constexpr uint16_t kFlagMaskedHeaders = 0x2000;
 
 uint64_t ReadLittleEndian(const std::string& bytes, size_t at, size_t width) {

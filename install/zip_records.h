@@ -18,6 +18,8 @@ constexpr size_t kTailSize = kEndRecordSize + kMaxCommentSize + kZip64LocatorSiz
 
 constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflate = 8;
+constexpr uint16_t kFlagEncrypted = 0x0001;
+constexpr uint16_t kFlagStrongEncryption = 0x0040;
 constexpr uint16_t kFlagUtf8Name = 0x0800;
 
 struct ZipEnd {

@@ -42,6 +42,14 @@ std::wstring ResolveShareLink(const DownloaderSettings& settings) {
   return settings.download_url;
 }
 
+// In place of std::to_wstring, which brings the printf family into the executable.
+std::wstring DecimalText(uint64_t n) {
+  std::wstring digits;
+  do digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + n % 10));
+  while ((n /= 10) != 0);
+  return digits;
+}
+
 }  // namespace
 
 std::wstring PercentEncodeUtf8(const std::wstring& text) {
@@ -65,10 +73,10 @@ std::wstring MakeUniquePath(const std::wstring& path) {
   const std::wstring stem = path.substr(0, dot);
   const std::wstring extension = dot == std::wstring::npos ? L"" : path.substr(dot);
   for (int n = 1; n <= kMaxNameCounter; ++n) {
-    std::wstring candidate = stem + L" (" + std::to_wstring(n) + L")" + extension;
+    std::wstring candidate = stem + L" (" + DecimalText(n) + L")" + extension;
     if (PathIsFree(candidate)) return candidate;
   }
-  return stem + L"-" + std::to_wstring(GetTickCount64()) + extension;
+  return stem + L"-" + DecimalText(GetTickCount64()) + extension;
 }
 
 std::wstring DownloadPackage(const DownloaderSettings& settings,

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Checks what the built installer asks the Windows loader for before its first line runs.
+"""Checks what the built installer asks the Windows loader for before its first line runs,
+and the version resource that Windows shows for it.
 
 The loader resolves ordinary imports when the process starts and, for a DLL that is not a
 Known DLL, looks in the program's own folder first: a downloaded installer would load a DLL
@@ -8,8 +9,10 @@ the others are delay-loaded. The program is linked statically (no C++ runtime DL
 embeds no application manifest.
 
   imports_test.py OBJDUMP PROGRAM.exe --delay-loaded NAME.dll... [--required NAME.dll...]
+                  [--version X.Y.Z]
 
---delay-loaded: the DLLs the build delay-loads; --required: those the program must name.
+--delay-loaded: the DLLs the build delay-loads; --required: those the program must name;
+--version: the version the version resource must carry.
 Prints the ordinary and delay imports. GNU ld leaves the delay-import entry of the data
 directory empty, so objdump does not list delay imports: they are read from the
 descriptors (ImgDelayDescr) in the file itself.
@@ -33,6 +36,9 @@ RT_GROUP_ICON = 14
 RT_MANIFEST = 24
 DELAY_DESCRIPTOR = struct.Struct("<8I")
 DELAY_ATTRIBUTE_RVA = 1
+LANG_CHINESE_PRC = 0x0804
+CODE_PAGE_UTF16 = 1200
+FIXED_INFO_SIGNATURE = 0xFEEF04BD
 
 
 class Image:
@@ -99,6 +105,54 @@ class Image:
         return found
 
 
+def version_node(data, at):
+    """(key, value, children, end) of one node of a version resource at the offset."""
+    length, value_length, is_text = struct.unpack_from("<3H", data, at)
+    key_end = at + 6
+    while data[key_end:key_end + 2] != b"\0\0":
+        key_end += 2
+    value_at, size = (key_end + 5) & ~3, value_length * (2 if is_text else 1)
+    value = data[value_at:value_at + size]
+    value = value.decode("utf-16-le").rstrip("\0") if is_text else value
+    children, child = [], (value_at + size + 3) & ~3
+    while child < at + length:
+        children.append(version_node(data, child))
+        child = (children[-1][3] + 3) & ~3
+    return data[at + 6:key_end].decode("utf-16-le"), value, children, at + length
+
+
+def version_problems(dump, image, version):
+    """What is wrong with the version resource, found through objdump's resource tree."""
+    tree = dump.split("Resource Directory section:", 1)[-1]
+    # The type entry 0x10, then its language entry (seven spaces in) and that one's leaf.
+    found = re.search(r"^[0-9a-f]+   Entry: ID: 0x0*10,(?:(?!^[0-9a-f]+   Entry).)*?"
+                      r"^[0-9a-f]+ {7}Entry: ID: 0x0*([0-9a-f]+),.*?"
+                      r"Leaf: Addr: 0x([0-9a-f]+), Size: 0x([0-9a-f]+)", tree, re.M | re.S)
+    if not found:
+        return ["no version resource"]
+    at = image.offset(int(found.group(2), 16))
+    key, fixed, children, _ = version_node(image.data[at:at + int(found.group(3), 16)], 0)
+    numbers = [int(n) for n in version.split(".")] + [0]
+    wanted = (FIXED_INFO_SIGNATURE, numbers[0] << 16 | numbers[1], numbers[2] << 16 | numbers[3])
+    fixed = struct.unpack_from("<6I", fixed)
+    got = {"language": int(found.group(1), 16), "fixed": (fixed[0],) + fixed[2:4],
+           "fixed product": (fixed[0],) + fixed[4:6]}
+    for child_key, _, tables, _ in children:
+        for table_key, table_value, strings, _ in tables:
+            if child_key == "StringFileInfo":
+                got.update({k: v for k, v, _, _ in strings}, table=table_key.lower())
+            else:
+                got[table_key] = struct.unpack("<2H", table_value)
+    print("Version resource:", got)
+    expected = {"language": LANG_CHINESE_PRC, "fixed": wanted, "fixed product": wanted,
+                "table": "%04x%04x" % (LANG_CHINESE_PRC, CODE_PAGE_UTF16),
+                "Translation": (LANG_CHINESE_PRC, CODE_PAGE_UTF16), "ProductName": "霁岚舟",
+                "FileDescription": "霁岚舟安装器", "FileVersion": version, "ProductVersion": version,
+                "OriginalFilename": "TovarelinInstaller.exe"}
+    return ["version resource: %s is %r, not %r" % (k, got.get(k), v)
+            for k, v in expected.items() if got.get(k) != v or key != "VS_VERSION_INFO"]
+
+
 def ordinary_imports(dump):
     """{dll name: [functions]} from objdump's import tables."""
     imports = {}
@@ -143,12 +197,14 @@ def main():
     parser.add_argument("program")
     parser.add_argument("--delay-loaded", nargs="+", required=True)
     parser.add_argument("--required", nargs="*", default=[])
+    parser.add_argument("--version")
     args = parser.parse_args()
 
     dump = subprocess.run([args.objdump, "-p", args.program], check=True, capture_output=True,
                           text=True).stdout
     with open(args.program, "rb") as file:
-        delayed = Image(file.read()).delay_imports()
+        image = Image(file.read())
+    delayed = image.delay_imports()
     ordinary = ordinary_imports(dump)
     types = resource_types(dump)
 
@@ -162,6 +218,8 @@ def main():
                      {d.lower() for d in args.required})
     if not ordinary:
         problems.append("no ordinary imports were read")
+    if args.version:
+        problems += version_problems(dump, image, args.version)
     for problem in problems:
         print("FAILED:", problem)
     return 1 if problems else 0

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/utf8.h"
+#include "install/package_check.h"
 #include "install/zip_names.h"
 #include "install/zip_records.h"
 #include "support/zip_builder.h"
@@ -248,4 +249,22 @@ TEST(ZipNames, TellsUtf8WithNonAsciiBytesFromEverythingElse) {
                          "\x9a\x82\xe4", "\x80", "\xc3", "\xe9\x9c", "\xc0\xaf", "\xe0\x80\xaf",
                          "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xf5\x80\x80\x80", "\xc3\xa9\xff"})
     EXPECT_FALSE(IsNonAsciiUtf8(no)) << no;
+}
+
+// What check-package reports on names a Chinese-Windows archiver stores, and on entries the
+// installer refuses (packages from 7-Zip and Info-ZIP: CheckPackage.* in tests/CMakeLists.txt).
+TEST(PackageCheck, ReadsUnmarkedNamesInCodePage936AndFlagsWhatTheInstallerRefuses) {
+  const PackageCheck chinese =
+      CheckPackageEntries({{.name = "bin/\xf6\xab\xe1\xb0\xd6\xdb.EXE"}});
+  EXPECT_TRUE(chinese.Passes()) << "read in code page 936 whatever this machine's OEM code page";
+  EXPECT_EQ(std::vector<std::wstring>{L"bin\\霁岚舟.EXE"}, chinese.shellFinds);
+
+  const PackageCheck refused = CheckPackageEntries(
+      {{.name = WideToUtf8(L"霁岚舟.exe"), .flags = kFlagUtf8Name}, {.name = "../x.dll"},
+       {.name = "a.txt", .flags = kFlagEncrypted}, {.name = "b.txt", .method = 12}});
+  ASSERT_EQ(3u, refused.problems.size());
+  EXPECT_NE(std::wstring::npos, refused.problems[0].find(L"refuses"));
+  EXPECT_NE(std::wstring::npos, refused.problems[1].find(L"encrypted"));
+  EXPECT_NE(std::wstring::npos, refused.problems[2].find(L"method 12"));
+  EXPECT_FALSE(refused.Passes());
 }

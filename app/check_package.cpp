@@ -1,0 +1,75 @@
+// check-package: a publisher's look at a package before it goes on the settings server.
+//   TovarelinCheckPackage.exe PACKAGE.zip
+// Exit code 0: the product executable will be found and nothing is flagged; 1: something is
+// flagged; 2: the package cannot be read as a zip archive.
+#include <windows.h>
+
+#include <string>
+
+#include "constants.h"
+#include "install/package_check.h"
+#include "install/package_hash.h"
+#include "install/zip_reader.h"
+
+namespace {
+
+// A console shows UTF-16 as it is; a pipe or file gets UTF-8.
+void Print(const std::wstring& line) {
+  const std::wstring text = line + L"\n";
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0, written = 0;
+  if (GetConsoleMode(out, &mode)) {
+    WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    return;
+  }
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size,
+                      nullptr, nullptr);
+  WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+void PrintFinds(const wchar_t* who, const std::vector<std::wstring>& finds) {
+  if (finds.empty()) {
+    Print(std::wstring(who) + L": " + kProductExeName + L" will NOT be found");
+    return;
+  }
+  for (const std::wstring& path : finds)
+    Print(std::wstring(who) + L": " + kProductExeName + L" found at " + path);
+}
+
+std::wstring Hex(const Sha256Digest& digest) {
+  constexpr wchar_t kDigits[] = L"0123456789abcdef";
+  std::wstring text;
+  for (uint8_t byte : digest) {
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 0x0F];
+  }
+  return text;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 2) {
+    Print(L"usage: TovarelinCheckPackage PACKAGE.zip");
+    return 2;
+  }
+  const std::wstring package = argv[1];
+  const auto entries = ReadZipDirectory(package);
+  const auto digest = FileSha256(package);
+  if (!entries || !digest) {
+    Print(L"FAILED: " + package + L" cannot be read as a zip archive");
+    return 2;
+  }
+  const PackageCheck check = CheckPackageEntries(*entries);
+  Print(L"package: " + package + L" (" + std::to_wstring(entries->size()) + L" entries)");
+  PrintFinds(L"Windows shell, unmarked names in code page 936", check.shellFinds);
+  PrintFinds(L"installer's own reader", check.readerFinds);
+  for (const std::wstring& problem : check.problems) Print(L"FLAGGED: " + problem);
+  Print(L"sha256: " + Hex(*digest));
+  Print(L"for the settings answer: \"package_sha256\": \"" + Hex(*digest) + L"\"");
+  Print(check.Passes() ? L"PASSED" : L"FAILED: fix the package before publishing it");
+  return check.Passes() ? 0 : 1;
+}
