@@ -1,10 +1,10 @@
 #include "install/zip_names.h"
 
-#include <windows.h>
-
 namespace {
 
-constexpr size_t kMaxFolderPath = MAX_PATH - 12;  // CreateDirectoryW's limit
+// MAX_PATH, spelled out so that these rules need no Windows header.
+constexpr size_t kMaxPath = 260;
+constexpr size_t kMaxFolderPath = kMaxPath - 12;  // CreateDirectoryW's limit
 constexpr wchar_t kForbiddenCharacters[] = L"<>:\"|?*";
 
 bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
@@ -31,17 +31,6 @@ bool IsSafeComponent(const std::wstring& component) {
 
 }  // namespace
 
-std::wstring DecodeEntryName(const std::string& stored, bool utf8) {
-  if (stored.empty()) return {};
-  const UINT codePage = utf8 ? CP_UTF8 : CP_OEMCP;
-  const int size = static_cast<int>(stored.size());
-  const int length = MultiByteToWideChar(codePage, 0, stored.data(), size, nullptr, 0);
-  if (length <= 0) return {};
-  std::wstring name(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(codePage, 0, stored.data(), size, &name[0], length);
-  return name;
-}
-
 std::optional<EntryPath> SafeEntryPath(const std::wstring& name) {
   if (name.empty() || IsSeparator(name.front())) return std::nullopt;
   EntryPath path;
@@ -66,5 +55,5 @@ bool FitsPathLimits(size_t destinationLength, const EntryPath& path) {
   const size_t lastSeparator = path.relative.rfind(L'\\');
   const bool folderFits =
       lastSeparator == std::wstring::npos || destinationLength + 1 + lastSeparator < kMaxFolderPath;
-  return folderFits && full < MAX_PATH;
+  return folderFits && full < kMaxPath;
 }
