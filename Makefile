@@ -2,10 +2,13 @@
 # make test  everything: missing packages, configure, build, all tests
 # make bench release build in build-bench/, then our download, extraction and search timed
 #            beside nginx, curl and unzip on loopback (figures in build-bench/bench.json)
+# make fuzz  each parser of downloaded bytes under libFuzzer with sanitizers, natively,
+#            FUZZ_SECONDS (60) each; new inputs land in build/fuzz/corpus
 BUILD ?= build
 BENCH_BUILD ?= build-bench
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test bench fuzz clean
 
 all: build
 
@@ -30,6 +33,9 @@ bench: deps
 	  -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTOVARELIN_BENCH=ON
 	cmake --build $(BENCH_BUILD) -j 2
 	python3 bench/run_bench.py $(BENCH_BUILD)
+
+fuzz: deps
+	tests/fuzz/fuzz.sh run $(BUILD)/fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD)
