@@ -1,11 +1,10 @@
-// The Windows half of install/zip_names.h: code-page decoding.
-#include "install/zip_names.h"
-
+// The one platform call of the entry-name rules, apart so that the rest builds anywhere.
 #include <windows.h>
 
-std::wstring DecodeEntryName(const std::string& stored, bool utf8) {
+#include "install/zip_names.h"
+
+std::wstring DecodeInCodePage(const std::string& stored, unsigned codePage) {
   if (stored.empty()) return {};
-  const UINT codePage = utf8 ? CP_UTF8 : CP_OEMCP;
   const int size = static_cast<int>(stored.size());
   const int length = MultiByteToWideChar(codePage, 0, stored.data(), size, nullptr, 0);
   if (length <= 0) return {};

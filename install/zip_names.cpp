@@ -1,9 +1,10 @@
 #include "install/zip_names.h"
 
+#include <cstdint>
+
 namespace {
 
-// MAX_PATH, spelled out so that these rules need no Windows header.
-constexpr size_t kMaxPath = 260;
+constexpr size_t kMaxPath = 260;                  // MAX_PATH
 constexpr size_t kMaxFolderPath = kMaxPath - 12;  // CreateDirectoryW's limit
 constexpr wchar_t kForbiddenCharacters[] = L"<>:\"|?*";
 
@@ -30,6 +31,47 @@ bool IsSafeComponent(const std::wstring& component) {
 }
 
 }  // namespace
+
+bool IsNonAsciiUtf8(const std::string& bytes) {
+  bool nonAscii = false;
+  for (size_t i = 0; i < bytes.size();) {
+    const unsigned char lead = static_cast<unsigned char>(bytes[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    nonAscii = true;
+    size_t length = 0;
+    uint32_t value = 0, smallest = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2, value = lead & 0x1F, smallest = 0x80;
+    else if (lead >= 0xE0 && lead <= 0xEF) length = 3, value = lead & 0x0F, smallest = 0x800;
+    else if (lead >= 0xF0 && lead <= 0xF4) length = 4, value = lead & 0x07, smallest = 0x10000;
+    else return false;
+    if (bytes.size() - i < length) return false;
+    for (size_t k = 1; k < length; ++k) {
+      const unsigned char next = static_cast<unsigned char>(bytes[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      value = (value << 6) | (next & 0x3F);
+    }
+    if (value < smallest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
+    i += length;
+  }
+  return nonAscii;
+}
+
+std::wstring DecodeEntryName(const std::string& stored, bool flaggedUtf8) {
+  const bool utf8 = flaggedUtf8 || IsNonAsciiUtf8(stored);
+  return DecodeInCodePage(stored, utf8 ? kUtf8CodePage : kOemCodePage);
+}
+
+std::vector<std::wstring> EntryNameSpellings(const std::string& stored, bool flaggedUtf8) {
+  std::vector<std::wstring> spellings = {DecodeEntryName(stored, flaggedUtf8)};
+  if (!flaggedUtf8 && IsNonAsciiUtf8(stored)) {
+    std::wstring oem = DecodeInCodePage(stored, kOemCodePage);
+    if (oem != spellings.front()) spellings.push_back(std::move(oem));
+  }
+  return spellings;
+}
 
 std::optional<EntryPath> SafeEntryPath(const std::wstring& name) {
   if (name.empty() || IsSeparator(name.front())) return std::nullopt;

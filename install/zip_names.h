@@ -1,11 +1,32 @@
 // Entry names of a zip archive: how they are decoded and which of them are safe to write.
+// Everything here but DecodeInCodePage is plain C++, free of the platform.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <vector>
 
-// UTF-8 when the archive flags the name so, otherwise the OEM code page, as the shell reads it.
-std::wstring DecodeEntryName(const std::string& stored, bool utf8);
+// Code pages by their Windows numbers.
+constexpr unsigned kOemCodePage = 1;  // CP_OEMCP: the system's OEM code page
+constexpr unsigned kUtf8CodePage = 65001;
+
+// The stored bytes read in that code page (MultiByteToWideChar); empty for empty bytes.
+std::wstring DecodeInCodePage(const std::string& stored, unsigned codePage);
+
+// Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past
+// U+10FFFF) and hold at least one byte that is not ASCII. Text in a Chinese code page
+// almost never is.
+bool IsNonAsciiUtf8(const std::string& bytes);
+
+// The name our own reader gives an entry: UTF-8 when the archive flags it so or when the
+// unflagged bytes are IsNonAsciiUtf8 (Info-ZIP on Linux stores such names), else the OEM
+// code page.
+std::wstring DecodeEntryName(const std::string& stored, bool flaggedUtf8);
+
+// Every name a shell may give the entry, DecodeEntryName's first. A flagged name has its UTF-8
+// spelling only; an unflagged one is read in the OEM code page, and also as UTF-8 when it is
+// IsNonAsciiUtf8 and reads differently: which of the two a given shell picks is not known.
+std::vector<std::wstring> EntryNameSpellings(const std::string& stored, bool flaggedUtf8);
 
 struct EntryPath {
   std::wstring relative;  // below the destination, components joined by single backslashes

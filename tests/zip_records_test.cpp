@@ -215,9 +215,14 @@ TEST(ZipNames, DecodesUtf8WhenFlaggedAndTheOemCodePageOtherwise) {
   const std::wstring chinese = L"霁岚舟/说明.txt";
   const std::string utf8 = WideToUtf8(chinese);
   EXPECT_EQ(chinese, DecodeEntryName(utf8, true));
+  EXPECT_EQ(chinese, DecodeEntryName(utf8, false));  // unflagged UTF-8, as Info-ZIP writes it
+  EXPECT_EQ(std::vector<std::wstring>{chinese}, EntryNameSpellings(utf8, true));
   if (GetOEMCP() != CP_UTF8) {
-    EXPECT_NE(chinese, DecodeEntryName(utf8, false));
+    EXPECT_EQ(std::vector<std::wstring>({chinese, DecodeInCodePage(utf8, kOemCodePage)}),
+              EntryNameSpellings(utf8, false));
   }
+  EXPECT_EQ(std::vector<std::wstring>{L"a/b.txt"}, EntryNameSpellings("a/b.txt", false));
+  EXPECT_EQ(L"霁岚舟.exe", DecodeInCodePage("\xf6\xab\xe1\xb0\xd6\xdb.exe", 936));
 
   // A name this machine's OEM code page can hold, as an archiver writing in it stores it.
   int checked = 0;
@@ -235,4 +240,14 @@ TEST(ZipNames, DecodesUtf8WhenFlaggedAndTheOemCodePageOtherwise) {
   if (GetOEMCP() == 437) {
     EXPECT_EQ(L"\u00dc\u00e9\u03a3", DecodeEntryName("\x9a\x82\xe4", false));
   }
+}
+
+TEST(ZipNames, TellsUtf8WithNonAsciiBytesFromEverythingElse) {
+  for (const char* yes : {"\xe9\x9c\x81.exe", "caf\xc3\xa9", "\xf0\x9f\x98\x80", "\xf4\x8f\xbf\xbf"})
+    EXPECT_TRUE(IsNonAsciiUtf8(yes)) << yes;
+  for (const char* no : {"", "plain.txt",
+                         "\xf6\xab\xe1\xb0\xd6\xdb.exe",  // 霁岚舟.exe in code page 936
+                         "\x9a\x82\xe4", "\x80", "\xc3", "\xe9\x9c", "\xc0\xaf", "\xe0\x80\xaf",
+                         "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xf5\x80\x80\x80", "\xc3\xa9\xff"})
+    EXPECT_FALSE(IsNonAsciiUtf8(no)) << no;
 }
