@@ -1,5 +1,8 @@
-// A decoded entry name (UTF-16 units after one byte for the destination's length) through
-// the rules that decide where, if anywhere, it is written.
+// An entry name after one byte for the destination's length: as stored bytes through the
+// UTF-8 test, as decoded UTF-16 units through the rules that decide where it is written.
+#include <algorithm>
+
+#include "app/utf8.h"
 #include "install/zip_names.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -22,7 +25,11 @@ bool IsDeviceName(const std::wstring& component) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const size_t destinationLength = 3 + data[0];
-  const std::wstring name = Utf16Units(Bytes(data + 1, size - 1));
+  const std::string bytes = Bytes(data + 1, size - 1);
+  // Well-formed UTF-8 is exactly what the conversions carry through unchanged.
+  const bool nonAscii = std::any_of(bytes.begin(), bytes.end(), [](char c) { return c < 0; });
+  FUZZ_CHECK(IsNonAsciiUtf8(bytes) == (nonAscii && WideToUtf8(Utf8ToWide(bytes)) == bytes));
+  const std::wstring name = Utf16Units(bytes);
   const auto path = SafeEntryPath(name);
   if (!path) return 0;
   // The same components, only the separators unified and a folder's last one dropped.
