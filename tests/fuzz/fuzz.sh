@@ -3,8 +3,8 @@
 # UndefinedBehaviorSanitizer, then replays the kept corpus (make test) or fuzzes (make fuzz).
 #   fuzz.sh replay OUT_DIR          every kept input once, in seconds
 #   fuzz.sh run OUT_DIR SECONDS     each target for SECONDS, new inputs kept in OUT_DIR
-#   fuzz.sh merge OUT_DIR           the kept corpus replaced by a minimal one that also
-#                                   covers what the runs found
+#   fuzz.sh merge OUT_DIR           the kept corpus replaced by the fewest inputs that reach
+#                                   every edge it and the runs reached; finding-* stay
 set -euo pipefail
 mode=$1
 out=$(realpath -m "$2")
@@ -42,7 +42,9 @@ for target in "${targets[@]}"; do
         -artifact_prefix="$out/$target-" "$out/corpus/$target" "$corpus" ;;
     merge)
       rm -rf "$out/merged/$target" && mkdir -p "$out/merged/$target" "$out/corpus/$target"
-      "$binary" -merge=1 "$out/merged/$target" "$corpus" "$out/corpus/$target" 2>"$out/$target.log"
+      cp "$corpus"/finding-* "$out/merged/$target"/ 2>/dev/null || true
+      "$binary" -merge=1 -use_counters=0 "$out/merged/$target" "$corpus" "$out/corpus/$target" \
+        2>"$out/$target.log"
       rm -f "$corpus"/* && cp "$out/merged/$target"/* "$corpus"/
       echo "$target: $(ls "$corpus" | wc -l) inputs kept" ;;
     *) echo "usage: fuzz.sh replay|run|merge OUT_DIR [SECONDS]" >&2; exit 2 ;;
