@@ -9,11 +9,14 @@
 #            REQUIRE_PACKAGE_SHA256=ON|OFF  SIGN_PKCS12=cert.p12 SIGN_PASSWORD_FILE=pass.txt
 #            TIMESTAMP_URL=   (all optional)
 # make check-package PACKAGE=path/to.zip   how the installer and the shell will read a package
+# make fuzz  each parser of downloaded bytes under libFuzzer with sanitizers, natively,
+#            FUZZ_SECONDS (60) each; new inputs land in build/fuzz/corpus
 BUILD ?= build
 BENCH_BUILD ?= build-bench
 RELEASE_BUILD ?= build-release
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test bench size warnings release check-package clean
+.PHONY: all deps build run test bench size warnings release check-package fuzz clean
 
 all: build
 
@@ -55,6 +58,9 @@ check-package: build
 	@test -n "$(PACKAGE)" || { echo "usage: make check-package PACKAGE=path/to.zip" >&2; exit 2; }
 	@TOVARELIN_NO_DISPLAY=1 tests/wine/run.sh $(BUILD) $(BUILD)/bin/TovarelinCheckPackage.exe \
 	  "Z:$$(realpath '$(PACKAGE)' | tr / '\\')"
+
+fuzz: deps
+	tests/fuzz/fuzz.sh run $(BUILD)/fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD)

@@ -12,7 +12,8 @@ bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
 
 wchar_t AsciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c; }
 
-// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices, also with an extension after them.
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices, also with an extension after them;
+// Windows takes the superscripts ¹ ² ³ for digits there too.
 bool IsDeviceName(const std::wstring& component) {
   std::wstring stem = component.substr(0, component.find(L'.'));
   while (!stem.empty() && stem.back() == L' ') stem.pop_back();
@@ -20,7 +21,7 @@ bool IsDeviceName(const std::wstring& component) {
   for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL"})
     if (stem == device) return true;
   return stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0) &&
-         stem[3] >= L'1' && stem[3] <= L'9';
+         std::wstring(L"123456789\u00b9\u00b2\u00b3").find(stem[3]) != std::wstring::npos;
 }
 
 bool IsSafeComponent(const std::wstring& component) {

@@ -96,10 +96,9 @@ std::optional<std::vector<PlannedEntry>> PlanExtraction(ArchiveFile& archive,
     auto path = SafeEntryPath(DecodeEntryName(record.name, (record.flags & kFlagUtf8Name) != 0));
     if (!path || !FitsPathLimits(destinationLength, *path)) return std::nullopt;
     const auto header = archive.ReadAt(record.localHeaderOffset, kLocalHeaderSize);
-    const auto dataOffset = header ? LocalDataOffset(*header, record) : std::nullopt;
-    if (!dataOffset || *dataOffset > directory->offset ||
-        record.compressedSize > directory->offset - *dataOffset)
-      return std::nullopt;
+    const auto dataOffset = header ? LocalDataOffset(*header, record, directory->offset)
+                                   : std::nullopt;
+    if (!dataOffset) return std::nullopt;
     plan.push_back({std::move(record), std::move(*path), *dataOffset});
   }
   return plan;

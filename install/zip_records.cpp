@@ -135,12 +135,18 @@ std::optional<std::vector<ZipEntryRecord>> ParseCentralDirectory(const std::stri
   return entries;
 }
 
-std::optional<uint64_t> LocalDataOffset(const std::string& header, const ZipEntryRecord& entry) {
+std::optional<uint64_t> LocalDataOffset(const std::string& header, const ZipEntryRecord& entry,
+                                        uint64_t directoryOffset) {
   if (header.size() < kLocalHeaderSize || U32(header, 0) != kLocalSignature) return std::nullopt;
   const uint16_t flags = U16(header, 6);
   if (U16(header, 8) != entry.method || (flags & kFlagEncrypted) != (entry.flags & kFlagEncrypted))
     return std::nullopt;
-  return entry.localHeaderOffset + kLocalHeaderSize + U16(header, 26) + U16(header, 28);
+  const uint64_t headerSize = kLocalHeaderSize + U16(header, 26) + U16(header, 28);
+  if (entry.localHeaderOffset > directoryOffset ||
+      headerSize > directoryOffset - entry.localHeaderOffset ||
+      entry.compressedSize > directoryOffset - entry.localHeaderOffset - headerSize)
+    return std::nullopt;
+  return entry.localHeaderOffset + headerSize;
 }
 
 bool IsSupportedEntry(const ZipEntryRecord& entry) {

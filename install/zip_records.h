@@ -53,7 +53,9 @@ bool ApplyZip64EndRecord(const std::string& record, ZipEnd& end);
 std::optional<std::vector<ZipEntryRecord>> ParseCentralDirectory(const std::string& directory,
                                                                  uint64_t entryCount);
 // Offset of the entry's data, from its local header (kLocalHeaderSize bytes at its offset);
-// nothing when the header does not match the directory's record.
-std::optional<uint64_t> LocalDataOffset(const std::string& header, const ZipEntryRecord& entry);
+// nothing when the header does not match the directory's record or the data would not end
+// before the central directory at directoryOffset.
+std::optional<uint64_t> LocalDataOffset(const std::string& header, const ZipEntryRecord& entry,
+                                        uint64_t directoryOffset);
 // Stored or deflated, and not encrypted.
 bool IsSupportedEntry(const ZipEntryRecord& entry);

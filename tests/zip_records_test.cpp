@@ -56,10 +56,10 @@ TEST(ZipRecords, ReadsTheDirectoryOfAPlainArchive) {
   EXPECT_EQ(3000u, b.uncompressedSize);
   EXPECT_LT(b.compressedSize, 3000u);
 
-  const auto dataA = LocalDataOffset(archive.substr(0, kLocalHeaderSize), a);
+  const auto dataA = LocalDataOffset(archive.substr(0, kLocalHeaderSize), a, parsed->end.directoryOffset);
   ASSERT_TRUE(dataA);
   EXPECT_EQ(builder.DataOffset(0), *dataA);
-  const auto dataB = LocalDataOffset(archive.substr(b.localHeaderOffset, kLocalHeaderSize), b);
+  const auto dataB = LocalDataOffset(archive.substr(b.localHeaderOffset, kLocalHeaderSize), b, parsed->end.directoryOffset);
   ASSERT_TRUE(dataB);
   EXPECT_EQ(builder.DataOffset(1), *dataB);
 }
@@ -78,7 +78,8 @@ TEST(ZipRecords, TakesSizesAndOffsetsFromZip64Records) {
   EXPECT_EQ(12u, second.uncompressedSize);
   EXPECT_EQ(12u, second.compressedSize);
   const auto data =
-      LocalDataOffset(archive.substr(second.localHeaderOffset, kLocalHeaderSize), second);
+      LocalDataOffset(archive.substr(second.localHeaderOffset, kLocalHeaderSize), second,
+                      parsed->end.directoryOffset);
   ASSERT_TRUE(data);
   EXPECT_EQ(builder.DataOffset(1), *data);
 }
@@ -127,12 +128,14 @@ TEST(ZipRecords, LocalHeaderMustMatchItsDirectoryRecord) {
   const auto parsed = Parse(archive);
   ASSERT_TRUE(parsed);
   const ZipEntryRecord& entry = parsed->entries[0];
+  const uint64_t limit = parsed->end.directoryOffset;
   const std::string header = archive.substr(0, kLocalHeaderSize);
-  EXPECT_TRUE(LocalDataOffset(header, entry));
-  EXPECT_FALSE(LocalDataOffset(FlipByte(header, 0), entry));        // signature
-  EXPECT_FALSE(LocalDataOffset(FlipByte(header, 8), entry));        // method
-  EXPECT_FALSE(LocalDataOffset(FlipByte(header, 6, 0x01), entry));  // encryption flag
-  EXPECT_FALSE(LocalDataOffset(header.substr(0, 29), entry));
+  EXPECT_TRUE(LocalDataOffset(header, entry, limit));
+  EXPECT_FALSE(LocalDataOffset(FlipByte(header, 0), entry, limit));        // signature
+  EXPECT_FALSE(LocalDataOffset(FlipByte(header, 8), entry, limit));        // method
+  EXPECT_FALSE(LocalDataOffset(FlipByte(header, 6, 0x01), entry, limit));  // encryption flag
+  EXPECT_FALSE(LocalDataOffset(header.substr(0, 29), entry, limit));
+  EXPECT_FALSE(LocalDataOffset(header, entry, limit - 1));  // data reaching into the directory
 }
 
 TEST(ZipRecords, SupportsOnlyPlainStoredAndDeflatedEntries) {
