@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "constants.h"
+#include "common/constants.h"
 #include "install/package_check.h"
 #include "install/package_hash.h"
 #include "install/zip_reader.h"

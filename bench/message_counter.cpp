@@ -5,7 +5,7 @@
 #include <exception>
 #include <stdexcept>
 
-#include "app/shared_state.h"
+#include "common/shared_state.h"
 #include "bench/stopwatch.h"
 #include "common/handles.h"
 

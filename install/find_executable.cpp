@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "common/handles.h"
-#include "constants.h"
+#include "common/constants.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <memory>
 #include <stdexcept>
 
-#include "app/drives.h"
-#include "app/shared_state.h"
+#include "common/install_location.h"
+#include "common/shared_state.h"
 #include "common/handles.h"
-#include "constants.h"
+#include "common/constants.h"
 #include "install/extract.h"
 #include "install/find_executable.h"
 #include "install/package_hash.h"

@@ -7,9 +7,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "common/shared_state.h"
 #include "common/handles.h"
-#include "constants.h"
+#include "common/constants.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "app/utf8.h"
+#include "common/utf8.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <stdexcept>
 
-#include "app/shared_state.h"
-#include "app/utf8.h"
+#include "common/shared_state.h"
+#include "common/utf8.h"
 #include "net/http_get.h"
 #include "net/share_links.h"
 

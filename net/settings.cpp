@@ -1,6 +1,6 @@
 #include "net/settings.h"
 
-#include "constants.h"
+#include "common/constants.h"
 #include "net/http_get.h"
 #include "net/json_fields.h"
 

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "app/drives.h"
+#include "common/install_location.h"
 
 namespace {
 

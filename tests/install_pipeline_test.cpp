@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "common/shared_state.h"
 #include "common/handles.h"
 #include "install/extract.h"
 #include "install/find_executable.h"

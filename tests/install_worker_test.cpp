@@ -6,8 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/shared_state.h"
-#include "app/utf8.h"
+#include "common/shared_state.h"
+#include "common/utf8.h"
 #include "common/handles.h"
 #include "install/find_executable.h"
 #include "install/install_worker.h"

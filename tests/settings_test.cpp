@@ -3,7 +3,7 @@
 
 #include <stdexcept>
 
-#include "constants.h"
+#include "common/constants.h"
 #include "net/settings.h"
 #include "support/http_server.h"
 

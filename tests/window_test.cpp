@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
-#include "app/shared_state.h"
+#include "common/shared_state.h"
 #include "support/window_driver.h"
 
 namespace {

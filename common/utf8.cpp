@@ -1,4 +1,4 @@
-#include "app/utf8.h"
+#include "common/utf8.h"
 
 #include <windows.h>
 
