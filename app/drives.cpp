@@ -1,5 +1,8 @@
 #include "app/drives.h"
 
+#include <windows.h>
+
+#include "app/drives_internal.h"
 #include "common/install_location.h"
 #include "common/shared_state.h"
 
@@ -12,7 +15,7 @@ std::vector<std::wstring> InstallDrivesFromMask(
     const UINT type = driveType(root);
     if (type == DRIVE_REMOVABLE || type == DRIVE_FIXED) drives.push_back(root);
   }
-  if (drives.empty()) drives.push_back(L"C:\\");
+  if (drives.empty()) drives.push_back(kDefaultDriveRoot);
   return drives;
 }
 

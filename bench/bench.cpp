@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "common/shared_state.h"
-#include "common/utf8.h"
+#include "common/code_pages.h"
 #include "bench/message_counter.h"
 #include "bench/stopwatch.h"
 #include "bench/tree_walk.h"

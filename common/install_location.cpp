@@ -12,7 +12,7 @@ std::wstring InstallFolderForDrive(const std::wstring& driveRoot) {
 }
 
 std::wstring DriveRootForSelection(int index, const std::vector<std::wstring>& drives) {
-  if (index < 0 || static_cast<size_t>(index) >= drives.size()) return L"C:\\";
+  if (index < 0 || static_cast<size_t>(index) >= drives.size()) return kDefaultDriveRoot;
   return drives[static_cast<size_t>(index)];
 }
 

@@ -7,9 +7,10 @@
 #include <stdexcept>
 #include <vector>
 
-#include "common/shared_state.h"
-#include "common/handles.h"
 #include "common/constants.h"
+#include "common/handles.h"
+#include "common/shared_state.h"
+#include "net/http_get_internal.h"
 
 namespace {
 
@@ -118,13 +119,13 @@ void ReceiveBody(HINTERNET request, uint64_t announcedLength, bool reportProgres
   if (received < announcedLength) throw std::runtime_error(kTransferFailedText);
 }
 
-}  // namespace
-
 std::wstring RequestHeaders(const std::wstring& apiKey) {
   std::wstring headers = L"Accept: */*\r\nReferer: " + std::wstring(kShareSiteHomeUrl) + L"\r\n";
   if (!apiKey.empty()) headers += L"X-API-Key: " + apiKey + L"\r\n";
   return headers;
 }
+
+}  // namespace
 
 uint64_t ParseContentLength(const std::wstring& value) {
   if (value.empty()) return 0;

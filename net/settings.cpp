@@ -1,5 +1,7 @@
 #include "net/settings.h"
 
+#include "net/settings_internal.h"
+
 #include "common/constants.h"
 #include "net/http_get.h"
 #include "net/json_fields.h"

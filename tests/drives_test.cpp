@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "app/drives.h"
+#include "app/drives_internal.h"
 #include "common/install_location.h"
 
 namespace {

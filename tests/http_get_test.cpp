@@ -1,7 +1,7 @@
 // The GET transfer against loopback servers: what is sent, what is accepted, where the body goes.
 #include <gtest/gtest.h>
 
-#include "common/utf8.h"
+#include "common/code_pages.h"
 #include "common/constants.h"
 #include "net/http_get.h"
 #include "net_test_support.h"

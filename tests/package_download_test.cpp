@@ -2,8 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "common/shared_state.h"
-#include "common/utf8.h"
+#include "common/code_pages.h"
 #include "net/package_download.h"
+#include "net/package_download_internal.h"
 #include "net_test_support.h"
 #include "support/files.h"
 #include "support/http_server.h"

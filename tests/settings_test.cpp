@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "common/constants.h"
-#include "net/settings.h"
+#include "net/settings_internal.h"
 #include "support/http_server.h"
 
 TEST(ParseDownloaderSettings, TrimsTheBaseAndKeepsDefaultsForWhatIsMissing) {
