@@ -7,6 +7,8 @@
 // Code pages by their Windows numbers.
 constexpr unsigned kOemCodePage = 1;  // CP_OEMCP: the system's OEM code page
 constexpr unsigned kUtf8CodePage = 65001;
+// The OEM code page of Chinese (PRC) Windows, in which its shell reads unmarked zip names.
+constexpr unsigned kChineseOemCodePage = 936;
 
 // The bytes read in that code page; empty for empty bytes. Bytes that are invalid in it
 // become U+FFFD (or the code page's default character); embedded NULs are kept.

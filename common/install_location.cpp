@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/constants.h"
+#include "common/install_location_internal.h"
 #include "common/shared_state.h"
 
 std::wstring InstallFolderForDrive(const std::wstring& driveRoot) {

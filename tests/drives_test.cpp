@@ -4,6 +4,7 @@
 
 #include "app/drives_internal.h"
 #include "common/install_location.h"
+#include "common/install_location_internal.h"
 
 namespace {
 
