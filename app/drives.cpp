@@ -1,7 +1,10 @@
 #include "app/drives.h"
 
-#include "app/shared_state.h"
-#include "constants.h"
+#include <windows.h>
+
+#include "app/drives_internal.h"
+#include "common/install_location.h"
+#include "common/shared_state.h"
 
 std::vector<std::wstring> InstallDrivesFromMask(
     DWORD driveMask, const std::function<UINT(const std::wstring&)>& driveType) {
@@ -12,7 +15,7 @@ std::vector<std::wstring> InstallDrivesFromMask(
     const UINT type = driveType(root);
     if (type == DRIVE_REMOVABLE || type == DRIVE_FIXED) drives.push_back(root);
   }
-  if (drives.empty()) drives.push_back(L"C:\\");
+  if (drives.empty()) drives.push_back(kDefaultDriveRoot);
   return drives;
 }
 
@@ -20,22 +23,6 @@ std::vector<std::wstring> EnumerateInstallDrives() {
   return InstallDrivesFromMask(GetLogicalDrives(), [](const std::wstring& root) {
     return GetDriveTypeW(root.c_str());
   });
-}
-
-std::wstring InstallFolderForDrive(const std::wstring& driveRoot) {
-  std::wstring folder = driveRoot;
-  if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-  return folder + kProductFolderName;
-}
-
-std::wstring DriveRootForSelection(int index, const std::vector<std::wstring>& drives) {
-  if (index < 0 || static_cast<size_t>(index) >= drives.size()) return L"C:\\";
-  return drives[static_cast<size_t>(index)];
-}
-
-std::wstring SelectedDriveRoot() {
-  const auto index = static_cast<int>(SendMessageW(g_driveCombo, CB_GETCURSEL, 0, 0));
-  return DriveRootForSelection(index, g_installDrives);
 }
 
 void UpdateInstallLocationLabel() {

@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include "app/main_window.h"
+#include "app/window_style.h"
+#include "common/handles.h"
 
 namespace {
 constexpr DWORD kMainWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;  // fixed size
@@ -14,12 +16,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   // Known DLLs are delay-loaded (see cmake/delay_load.cmake), so none is loaded before this.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 
+  // The class keeps it for as long as the process runs.
+  const Brush background(CreateSolidBrush(kWindowBackground));
   WNDCLASSW windowClass = {};
   windowClass.lpfnWndProc = MainWindowProc;
   windowClass.hInstance = instance;
   windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResourceId));
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = CreateSolidBrush(RGB(247, 249, 252));
+  windowClass.hbrBackground = background.get();
   windowClass.lpszClassName = kMainWindowClass;
   RegisterClassW(&windowClass);
 

@@ -6,23 +6,13 @@
 #include <memory>
 
 #include "app/drives.h"
-#include "app/shared_state.h"
-#include "app/utf8.h"
+#include "app/window_style.h"
+#include "common/code_pages.h"
 #include "common/handles.h"
+#include "common/shared_state.h"
 #include "install/install_worker.h"
 
 namespace {
-
-constexpr COLORREF kWindowBackground = RGB(247, 249, 252);
-constexpr COLORREF kCardBackground = RGB(255, 255, 255);
-constexpr COLORREF kLocationBackground = RGB(248, 251, 255);
-constexpr COLORREF kTitleText = RGB(7, 16, 35);
-constexpr COLORREF kSubtitleText = RGB(95, 107, 122);
-constexpr COLORREF kCaptionText = RGB(66, 83, 108);
-constexpr COLORREF kButtonFace = RGB(34, 170, 136);
-constexpr COLORREF kButtonFaceDisabled = RGB(159, 216, 202);
-constexpr COLORREF kProgressBackground = RGB(234, 248, 243);
-constexpr COLORREF kButtonText = RGB(255, 255, 255);
 
 constexpr DWORD kComboStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST;
 constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE;
@@ -34,30 +24,42 @@ constexpr wchar_t kStartText[] = L"开始安装";
 constexpr wchar_t kOpenFolderText[] = L"打开目录";
 constexpr wchar_t kFailureCaption[] = L"安装失败";
 
-HWND g_startButton = nullptr;
-HFONT g_titleFont = nullptr;
-HFONT g_bodyFont = nullptr;
-HFONT g_labelFont = nullptr;
-HFONT g_buttonFont = nullptr;
-
-HFONT MakeFont(int height, int weight) {
-  return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, L"Microsoft YaHei UI");
+Font MakeFont(FontStyle style) {
+  return Font(CreateFontW(style.height, 0, 0, 0, style.weight, FALSE, FALSE, FALSE,
+                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                          CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, kFontFace));
 }
 
+// What the window draws with; made in WM_CREATE, deleted in WM_DESTROY.
+struct PaintTools {
+  Font title, body, label, button;
+  Brush locationBackground, cardBackground;
+};
+PaintTools g_tools;
+HWND g_startButton = nullptr;
+
 HWND MakeControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
-                 int x, int y, int width, int height, int id, HFONT font) {
-  HWND control = CreateWindowExW(0, className, text, style, x, y, width, height, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                 const Box& box, int id, HFONT font) {
+  HWND control = CreateWindowExW(0, className, text, style, box.x, box.y, box.width, box.height,
+                                 parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                  GetModuleHandleW(nullptr), nullptr);
   if (font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   return control;
 }
 
 void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
-  GdiObject brush(CreateSolidBrush(colour));
-  FillRect(dc, &rect, static_cast<HBRUSH>(brush.get()));
+  const Brush brush(CreateSolidBrush(colour));
+  FillRect(dc, &rect, brush.get());
+}
+
+// One left- and top-aligned, word-wrapped text block with a transparent background.
+void DrawTextBlock(HDC dc, const wchar_t* text, const Box& box, const Font& font,
+                   COLORREF colour) {
+  const ScopedSelection selection(dc, font.get());
+  SetTextColor(dc, colour);
+  SetBkMode(dc, TRANSPARENT);
+  RECT rect = box.Rect();
+  DrawTextW(dc, text, -1, &rect, DT_WORDBREAK);
 }
 
 // A marquee-style progress bar ignores PBM_SETPOS, so the style bit is dropped before a
@@ -81,22 +83,24 @@ LRESULT OnCreate(HWND window) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
 
-  g_titleFont = MakeFont(-22, FW_BOLD);
-  g_bodyFont = MakeFont(-14, FW_NORMAL);
-  g_labelFont = MakeFont(-14, FW_BOLD);
-  g_buttonFont = MakeFont(-15, FW_BOLD);
+  g_tools.title = MakeFont(kTitleFont);
+  g_tools.body = MakeFont(kBodyFont);
+  g_tools.label = MakeFont(kLabelFont);
+  g_tools.button = MakeFont(kButtonFont);
+  g_tools.locationBackground = Brush(CreateSolidBrush(kLocationBackground));
+  g_tools.cardBackground = Brush(CreateSolidBrush(kCardBackground));
 
-  g_driveCombo = MakeControl(window, L"ComboBox", L"", kComboStyle, 46, 174, 304, 260,
-                             IDC_DRIVE_COMBO, g_buttonFont);
+  g_driveCombo = MakeControl(window, L"ComboBox", L"", kComboStyle, kDriveComboBox,
+                             IDC_DRIVE_COMBO, g_tools.button.get());
   for (const std::wstring& drive : g_installDrives)
     SendMessageW(g_driveCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(drive.c_str()));
   SendMessageW(g_driveCombo, CB_SETCURSEL, 0, 0);
 
-  g_locationLabel = MakeControl(window, L"Static", L"", kLabelStyle, 60, 236, 270, 22,
-                                IDC_LOCATION_LABEL, g_labelFont);
-  g_startButton = MakeControl(window, L"Button", kStartText, kButtonStyle, 386, 174, 120, 96,
-                              IDC_START_BUTTON, g_buttonFont);
-  g_progressBar = MakeControl(window, PROGRESS_CLASSW, L"", kProgressStyle, 46, 312, 460, 12,
+  g_locationLabel = MakeControl(window, L"Static", L"", kLabelStyle, kLocationLabelBox,
+                                IDC_LOCATION_LABEL, g_tools.label.get());
+  g_startButton = MakeControl(window, L"Button", kStartText, kButtonStyle, kStartButtonBox,
+                              IDC_START_BUTTON, g_tools.button.get());
+  g_progressBar = MakeControl(window, PROGRESS_CLASSW, L"", kProgressStyle, kProgressBarBox,
                               IDC_PROGRESS_BAR, nullptr);
   SendMessageW(g_progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
   SendMessageW(g_progressBar, PBM_SETBARCOLOR, 0, kButtonFace);
@@ -112,13 +116,13 @@ LRESULT OnPaint(HWND window) {
   RECT client;
   GetClientRect(window, &client);
   FillSolid(dc, client, kWindowBackground);
-  FillSolid(dc, RECT{20, 20, 540, 360}, kCardBackground);
-  FillSolid(dc, RECT{46, 226, 350, 270}, kLocationBackground);
-  DrawTextBlock(dc, L"霁岚舟", 46, 44, 240, 30, g_titleFont, kTitleText);
-  DrawTextBlock(dc, L"选择安装盘符，安装器会自动下载、解压并创建桌面快捷方式", 46, 80, 460, 42,
-                g_bodyFont, kSubtitleText);
-  DrawTextBlock(dc, L"安装位置", 46, 144, 120, 22, g_labelFont, kCaptionText);
-  DrawTextBlock(dc, L"操作", 386, 144, 120, 22, g_labelFont, kCaptionText);
+  FillSolid(dc, kCardBox.Rect(), kCardBackground);
+  FillSolid(dc, kLocationBox.Rect(), kLocationBackground);
+  DrawTextBlock(dc, L"霁岚舟", kTitleBox, g_tools.title, kTitleText);
+  DrawTextBlock(dc, L"选择安装盘符，安装器会自动下载、解压并创建桌面快捷方式", kSubtitleBox,
+                g_tools.body, kSubtitleText);
+  DrawTextBlock(dc, L"安装位置", kLocationCaptionBox, g_tools.label, kCaptionText);
+  DrawTextBlock(dc, L"操作", kActionCaptionBox, g_tools.label, kCaptionText);
   EndPaint(window, &paint);
   return 0;
 }
@@ -132,12 +136,11 @@ LRESULT OnDrawItem(HWND window, WPARAM wParam, LPARAM lParam) {
   FillSolid(item->hDC, item->rcItem, disabled ? kButtonFaceDisabled : kButtonFace);
   SetTextColor(item->hDC, kButtonText);
   SetBkMode(item->hDC, TRANSPARENT);
-  HGDIOBJ previousFont = SelectObject(item->hDC, g_buttonFont);
+  const ScopedSelection selection(item->hDC, g_tools.button.get());
   wchar_t text[64] = {};
   GetWindowTextW(item->hwndItem, text, 64);
   RECT rect = item->rcItem;
   DrawTextW(item->hDC, text, -1, &rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  SelectObject(item->hDC, previousFont);
   return TRUE;
 }
 
@@ -173,18 +176,13 @@ LRESULT OnCommand(WPARAM wParam) {
 }
 
 LRESULT OnCtlColorStatic(HDC dc, HWND control) {
-  // Created once, kept for the life of the process.
-  static HBRUSH locationBrush = nullptr;
-  static HBRUSH whiteBrush = nullptr;
   if (control == g_locationLabel) {
     SetTextColor(dc, kTitleText);
     SetBkColor(dc, kLocationBackground);
-    if (!locationBrush) locationBrush = CreateSolidBrush(kLocationBackground);
-    return reinterpret_cast<LRESULT>(locationBrush);
+    return reinterpret_cast<LRESULT>(g_tools.locationBackground.get());
   }
   SetBkMode(dc, TRANSPARENT);
-  if (!whiteBrush) whiteBrush = CreateSolidBrush(kCardBackground);
-  return reinterpret_cast<LRESULT>(whiteBrush);
+  return reinterpret_cast<LRESULT>(g_tools.cardBackground.get());
 }
 
 LRESULT OnInstallDone(WPARAM wParam, LPARAM lParam) {
@@ -206,22 +204,12 @@ LRESULT OnInstallDone(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT OnDestroy() {
-  for (HFONT font : {g_titleFont, g_bodyFont, g_labelFont, g_buttonFont}) DeleteObject(font);
+  g_tools = PaintTools();
   PostQuitMessage(0);
   return 0;
 }
 
 }  // namespace
-
-void DrawTextBlock(HDC dc, const wchar_t* text, int x, int y, int width, int height,
-                   HFONT font, COLORREF colour) {
-  HGDIOBJ previousFont = SelectObject(dc, font);
-  SetTextColor(dc, colour);
-  SetBkMode(dc, TRANSPARENT);
-  RECT rect = {x, y, x + width, y + height};
-  DrawTextW(dc, text, -1, &rect, DT_WORDBREAK);
-  SelectObject(dc, previousFont);
-}
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {

@@ -10,11 +10,5 @@ constexpr int IDC_LOCATION_LABEL = 1004;
 
 constexpr wchar_t kMainWindowClass[] = L"TovarelinNativeInstaller";
 constexpr wchar_t kMainWindowTitle[] = L"霁岚舟安装器";
-constexpr int kMainWindowWidth = 560;
-constexpr int kMainWindowHeight = 420;
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Draws one left- and top-aligned, word-wrapped text block with a transparent background.
-void DrawTextBlock(HDC dc, const wchar_t* text, int x, int y, int width, int height,
-                   HFONT font, COLORREF colour);

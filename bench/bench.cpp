@@ -20,13 +20,13 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_state.h"
-#include "app/utf8.h"
+#include "common/shared_state.h"
+#include "common/code_pages.h"
 #include "bench/message_counter.h"
 #include "bench/stopwatch.h"
 #include "bench/tree_walk.h"
 #include "bench/winhttp_ceiling.h"
-#include "constants.h"
+#include "common/constants.h"
 #include "install/find_executable.h"
 #include "install/package_hash.h"
 #include "install/package_tree.h"

@@ -5,7 +5,7 @@
 #include <exception>
 #include <stdexcept>
 
-#include "app/shared_state.h"
+#include "common/shared_state.h"
 #include "bench/stopwatch.h"
 #include "common/handles.h"
 
@@ -14,12 +14,7 @@ constexpr wchar_t kCounterClass[] = L"TovarelinBenchProgress";
 // Posted by the worker after the work, as the installer's worker posts WM_INSTALL_DONE.
 constexpr UINT kWorkFinished = WM_APP + 100;
 
-struct WindowTraits {
-  using Handle = HWND;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { DestroyWindow(h); }
-};
-using Window = UniqueHandle<WindowTraits>;
+using Window = UniqueHandle<NullHandleTraits<HWND, DestroyWindow>>;
 
 struct Job {
   const std::function<void()>* work;

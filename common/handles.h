@@ -37,61 +37,48 @@ class UniqueHandle {
   Handle handle_ = Traits::Invalid();
 };
 
-struct FileHandleTraits {
+// A handle kind whose "no handle" value is null (or 0).
+template <typename H, auto Release>
+struct NullHandleTraits {
+  using Handle = H;
+  static Handle Invalid() { return Handle{}; }
+  static void Close(Handle h) { Release(h); }
+};
+// A HANDLE kind whose "no handle" value is INVALID_HANDLE_VALUE.
+template <auto Release>
+struct InvalidValueHandleTraits {
   using Handle = HANDLE;
   static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(Handle h) { CloseHandle(h); }
-};
-struct KernelHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { CloseHandle(h); }
-};
-struct FindHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(Handle h) { FindClose(h); }
-};
-struct WinHttpHandleTraits {
-  using Handle = HINTERNET;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { WinHttpCloseHandle(h); }
-};
-struct CryptProviderTraits {
-  using Handle = HCRYPTPROV;
-  static Handle Invalid() { return 0; }
-  static void Close(Handle h) { CryptReleaseContext(h, 0); }
-};
-struct CryptHashTraits {
-  using Handle = HCRYPTHASH;
-  static Handle Invalid() { return 0; }
-  static void Close(Handle h) { CryptDestroyHash(h); }
-};
-struct GdiObjectTraits {
-  using Handle = HGDIOBJ;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { DeleteObject(h); }
-};
-struct MemoryDcTraits {
-  using Handle = HDC;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { DeleteDC(h); }
-};
-struct ScreenDcTraits {
-  using Handle = HDC;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { ReleaseDC(nullptr, h); }
+  static void Close(Handle h) { Release(h); }
 };
 
-using FileHandle = UniqueHandle<FileHandleTraits>;      // CreateFileW
-using KernelHandle = UniqueHandle<KernelHandleTraits>;  // threads, events, processes
-using FindHandle = UniqueHandle<FindHandleTraits>;      // FindFirstFileW
-using WinHttpHandle = UniqueHandle<WinHttpHandleTraits>;
-using CryptProvider = UniqueHandle<CryptProviderTraits>;  // CryptAcquireContextW
-using CryptHash = UniqueHandle<CryptHashTraits>;          // CryptCreateHash
-using GdiObject = UniqueHandle<GdiObjectTraits>;        // brushes, fonts
-using MemoryDc = UniqueHandle<MemoryDcTraits>;          // CreateCompatibleDC
-using ScreenDc = UniqueHandle<ScreenDcTraits>;          // GetDC(nullptr)
+inline void ReleaseCryptProvider(HCRYPTPROV provider) { CryptReleaseContext(provider, 0); }
+inline void ReleaseScreenDc(HDC dc) { ReleaseDC(nullptr, dc); }
+
+using FileHandle = UniqueHandle<InvalidValueHandleTraits<CloseHandle>>;  // CreateFileW
+using FindHandle = UniqueHandle<InvalidValueHandleTraits<FindClose>>;    // FindFirstFileW
+using KernelHandle = UniqueHandle<NullHandleTraits<HANDLE, CloseHandle>>;  // threads, events
+using WinHttpHandle = UniqueHandle<NullHandleTraits<HINTERNET, WinHttpCloseHandle>>;
+using CryptProvider = UniqueHandle<NullHandleTraits<HCRYPTPROV, ReleaseCryptProvider>>;
+using CryptHash = UniqueHandle<NullHandleTraits<HCRYPTHASH, CryptDestroyHash>>;
+using GdiObject = UniqueHandle<NullHandleTraits<HGDIOBJ, DeleteObject>>;  // bitmaps
+using Font = UniqueHandle<NullHandleTraits<HFONT, DeleteObject>>;
+using Brush = UniqueHandle<NullHandleTraits<HBRUSH, DeleteObject>>;
+using MemoryDc = UniqueHandle<NullHandleTraits<HDC, DeleteDC>>;        // CreateCompatibleDC
+using ScreenDc = UniqueHandle<NullHandleTraits<HDC, ReleaseScreenDc>>;  // GetDC(nullptr)
+
+// Selects an object into a device context for one scope, then puts back the one it replaced.
+class ScopedSelection {
+ public:
+  ScopedSelection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+  ~ScopedSelection() { SelectObject(dc_, previous_); }
+  ScopedSelection(const ScopedSelection&) = delete;
+  ScopedSelection& operator=(const ScopedSelection&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
 
 // Holds one reference to a COM object.
 template <typename T>

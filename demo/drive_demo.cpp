@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/main_window.h"
-#include "app/utf8.h"
+#include "common/code_pages.h"
 #include "support/desktop.h"
 #include "support/screenshot.h"
 #include "support/window_driver.h"

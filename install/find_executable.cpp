@@ -2,12 +2,12 @@
 
 #include <windows.h>
 
+#include "common/ascii_case.h"
+#include "common/constants.h"
 #include "common/handles.h"
-#include "constants.h"
+#include "install/find_executable_internal.h"
 
 namespace {
-
-wchar_t FoldAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c; }
 
 // As the file system compares names.
 bool IsOneOf(const std::wstring& path, const std::vector<std::wstring>& paths) {
@@ -21,11 +21,7 @@ bool IsOneOf(const std::wstring& path, const std::vector<std::wstring>& paths) {
 }  // namespace
 
 bool IsProductExecutableName(const std::wstring& name) {
-  const std::wstring expected = kProductExeName;
-  if (name.size() != expected.size()) return false;
-  for (size_t i = 0; i < name.size(); ++i)
-    if (FoldAscii(name[i]) != FoldAscii(expected[i])) return false;
-  return true;
+  return EqualsIgnoreCase(name, kProductExeName);
 }
 
 bool ShouldEnterFolder(DWORD attributes) {

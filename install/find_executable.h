@@ -1,8 +1,6 @@
 // Finding the product executable in the extracted tree.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 #include <vector>
 
@@ -14,5 +12,3 @@ std::wstring FindProductExecutable(const std::wstring& folder,
 
 // The name compared with 霁岚舟.exe, folding the ASCII letters A to Z only.
 bool IsProductExecutableName(const std::wstring& name);
-// A listed folder is searched unless it is a reparse point.
-bool ShouldEnterFolder(DWORD attributes);

@@ -2,19 +2,27 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
-#include "app/drives.h"
-#include "app/shared_state.h"
+#include "common/constants.h"
 #include "common/handles.h"
-#include "constants.h"
-#include "install/extract.h"
+#include "common/install_location.h"
+#include "common/shared_state.h"
 #include "install/find_executable.h"
+#include "install/install_worker_internal.h"
 #include "install/package_hash.h"
 #include "install/package_tree.h"
 #include "install/shortcut.h"
 #include "install/zip_reader.h"
 #include "net/package_download.h"
+
+namespace {
+
+constexpr char kNotZipText[] = "下载的安装包不是 zip 压缩包";
+constexpr char kExtractFailedText[] = "解压安装包失败";
+constexpr char kExecutableMissingText[] = "安装包内未找到 霁岚舟.exe";
+constexpr DWORD kSearchPauseMs = 500;
 
 const InstallSteps kInstallSteps = {
     FetchDownloaderSettings, DownloadPackage,       ExtractZipToFolder,
@@ -22,12 +30,17 @@ const InstallSteps kInstallSteps = {
     kSearchAttempts,
 };
 
-namespace {
-
-constexpr char kNotZipText[] = "下载的安装包不是 zip 压缩包";
-constexpr char kExtractFailedText[] = "解压安装包失败";
-constexpr char kExecutableMissingText[] = "安装包内未找到 霁岚舟.exe";
-constexpr char kFallbackFailureText[] = "安装失败";
+void CheckPackageSignature(const std::wstring& packagePath) {
+  FileHandle file(CreateFileW(packagePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) throw std::runtime_error(kNotZipText);
+  char header[2] = {};
+  DWORD read = 0;
+  const BOOL ok = ReadFile(file.get(), header, sizeof header, &read, nullptr);
+  file.reset();
+  if (!ok || read != 2 || header[0] != 'P' || header[1] != 'K')
+    throw std::runtime_error(kNotZipText);
+}
 
 void RunInstallation(const InstallSteps& steps) {
   // Nothing touches the disk before the settings server has answered.
@@ -71,26 +84,26 @@ void RunInstallation(const InstallSteps& steps) {
   g_installedFolder = installFolder;
 }
 
-// Empty on success, else the text the user reads.
-std::string RunInApartment(const InstallSteps& steps) {
+// Nothing on success, else the failure's text (empty when it has none).
+std::optional<std::string> RunInApartment(const InstallSteps& steps) {
   ComApartment apartment;
   try {
     RunInstallation(steps);
-    return {};
+    return std::nullopt;
   } catch (const std::exception& e) {
-    // An empty text would read as success.
-    return *e.what() ? e.what() : kFallbackFailureText;
+    return e.what();
   }
 }
 
-void PostInstallDone(const std::string& errorText) {
+// A failure without a text posts none; the window then shows its own.
+void PostInstallDone(const std::optional<std::string>& failure) {
   std::unique_ptr<char[]> text;
-  if (!errorText.empty()) {
-    text.reset(new char[errorText.size() + 1]);
-    std::memcpy(text.get(), errorText.c_str(), errorText.size() + 1);
+  if (failure && !failure->empty()) {
+    text.reset(new char[failure->size() + 1]);
+    std::memcpy(text.get(), failure->c_str(), failure->size() + 1);
   }
   // The window owns the text only once the message is queued; a closed window never gets it.
-  if (PostMessageW(g_mainWindow, WM_INSTALL_DONE, errorText.empty() ? 1 : 0,
+  if (PostMessageW(g_mainWindow, WM_INSTALL_DONE, failure ? 0 : 1,
                    reinterpret_cast<LPARAM>(text.get())))
     text.release();
 }
@@ -110,18 +123,6 @@ std::wstring WorkingFolderFor(const std::wstring& executablePath,
   const size_t slash = executablePath.find_last_of(L"\\/");
   if (slash == std::wstring::npos) return installFolder;
   return executablePath.substr(0, slash);
-}
-
-void CheckPackageSignature(const std::wstring& packagePath) {
-  FileHandle file(CreateFileW(packagePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) throw std::runtime_error(kNotZipText);
-  char header[2] = {};
-  DWORD read = 0;
-  const BOOL ok = ReadFile(file.get(), header, sizeof header, &read, nullptr);
-  file.reset();
-  if (!ok || read != 2 || header[0] != 'P' || header[1] != 'K')
-    throw std::runtime_error(kNotZipText);
 }
 
 DWORD RunInstallWorker(const InstallSteps& steps) {

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "common/code_pages.h"
 #include "install/find_executable.h"
 #include "install/zip_names.h"
 

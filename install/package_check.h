@@ -8,9 +8,6 @@
 
 #include "install/zip_records.h"
 
-// The OEM code page of Chinese (PRC) Windows, in which the shell reads unmarked names.
-constexpr unsigned kChineseOemCodePage = 936;
-
 struct PackageCheck {
   std::vector<std::wstring> shellFinds;   // the product executable's paths, as the shell names them
   std::vector<std::wstring> readerFinds;  // the same, as the installer's reader names them

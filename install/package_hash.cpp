@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/handles.h"
+#include "install/package_hash_internal.h"
 
 namespace {
 

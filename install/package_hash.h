@@ -8,9 +8,6 @@
 
 using Sha256Digest = std::array<uint8_t, 32>;
 
-// Exactly 64 hex digits, either case; anything else is no digest.
-std::optional<Sha256Digest> ParseSha256Hex(const std::wstring& text);
-
 // The file's SHA-256, computed by the platform; none when the file cannot be read.
 std::optional<Sha256Digest> FileSha256(const std::wstring& path);
 

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 
+#include "common/ascii_case.h"
+#include "common/code_pages.h"
+
 namespace {
 
 constexpr size_t kMaxPath = 260;                  // MAX_PATH
@@ -10,17 +13,15 @@ constexpr wchar_t kForbiddenCharacters[] = L"<>:\"|?*";
 
 bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
 
-wchar_t AsciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c; }
-
 // CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices, also with an extension after them;
 // Windows takes the superscripts ¹ ² ³ for digits there too.
 bool IsDeviceName(const std::wstring& component) {
   std::wstring stem = component.substr(0, component.find(L'.'));
   while (!stem.empty() && stem.back() == L' ') stem.pop_back();
-  for (wchar_t& c : stem) c = AsciiUpper(c);
   for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL"})
-    if (stem == device) return true;
-  return stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0) &&
+    if (EqualsIgnoreCase(stem, device)) return true;
+  const bool port = StartsWithIgnoreCase(stem, L"COM") || StartsWithIgnoreCase(stem, L"LPT");
+  return port && stem.size() == 4 &&
          std::wstring(L"123456789\u00b9\u00b2\u00b3").find(stem[3]) != std::wstring::npos;
 }
 

@@ -1,17 +1,10 @@
 // Entry names of a zip archive: how they are decoded and which of them are safe to write.
-// Everything here but DecodeInCodePage is plain C++, free of the platform.
+// Plain C++, free of <windows.h>: the code-page reading they call is declared apart.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
-
-// Code pages by their Windows numbers.
-constexpr unsigned kOemCodePage = 1;  // CP_OEMCP: the system's OEM code page
-constexpr unsigned kUtf8CodePage = 65001;
-
-// The stored bytes read in that code page (MultiByteToWideChar); empty for empty bytes.
-std::wstring DecodeInCodePage(const std::string& stored, unsigned codePage);
 
 // Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past
 // U+10FFFF) and hold at least one byte that is not ASCII. Text in a Chinese code page

@@ -214,7 +214,7 @@ bool WriteEntry(ArchiveFile& archive, const PlannedEntry& entry, const std::wstr
 
   const std::wstring target = destination + L"\\" + relative;
   // Removing the old file rather than truncating it never writes through a link standing at
-  // that name, and is far faster where replaced files are flushed on close (ext4 under Wine).
+  // that name, nor waits for the flush some file systems make when a replaced file is closed.
   DeleteFileW(target.c_str());
   FileHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -7,9 +7,10 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "common/constants.h"
 #include "common/handles.h"
-#include "constants.h"
+#include "common/shared_state.h"
+#include "net/http_get_internal.h"
 
 namespace {
 
@@ -84,11 +85,9 @@ bool StatusHasBody(DWORD status) {
   return status >= 200 && status != kNoContentStatus && status != kNotModifiedStatus;
 }
 
-// Hands the body to consume in pieces of up to kWriteBytes, gathered from the reads: under
-// Wine each read brings 8 KB, and writing each one to the file on its own cost a tenth of the
-// download's speed. Writes of 1 MiB cost more again: on a busy machine the system's cache took
-// four times as long to take 512 MiB in 1 MiB writes as in 256 KB ones.
-// Progress still follows every read. Throws when the body breaks off.
+// Hands the body to consume in pieces of up to kWriteBytes gathered from the reads, which are
+// small: a write for each read, or far larger writes, slow the download down. Progress still
+// follows every read. Throws when the body breaks off.
 void ReceiveBody(HINTERNET request, uint64_t announcedLength, bool reportProgress,
                  const std::function<void(const char*, DWORD)>& consume) {
   std::vector<char> buffer(kWriteBytes);
@@ -118,13 +117,13 @@ void ReceiveBody(HINTERNET request, uint64_t announcedLength, bool reportProgres
   if (received < announcedLength) throw std::runtime_error(kTransferFailedText);
 }
 
-}  // namespace
-
 std::wstring RequestHeaders(const std::wstring& apiKey) {
   std::wstring headers = L"Accept: */*\r\nReferer: " + std::wstring(kShareSiteHomeUrl) + L"\r\n";
   if (!apiKey.empty()) headers += L"X-API-Key: " + apiKey + L"\r\n";
   return headers;
 }
+
+}  // namespace
 
 uint64_t ParseContentLength(const std::wstring& value) {
   if (value.empty()) return 0;

@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "app/utf8.h"
+#include "common/code_pages.h"
 
 namespace {
 

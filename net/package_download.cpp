@@ -4,15 +4,16 @@
 
 #include <stdexcept>
 
-#include "app/shared_state.h"
-#include "app/utf8.h"
+#include "common/ascii_case.h"
+#include "common/code_pages.h"
+#include "common/shared_state.h"
 #include "net/http_get.h"
+#include "net/package_download_internal.h"
 #include "net/share_links.h"
 
 namespace {
 
 constexpr char kNoDownloadUrlText[] = "后台未配置霁岚舟安装包下载链接";
-constexpr wchar_t kZipMarker[] = L".zip";
 constexpr wchar_t kParserPath[] = L"/json/parser?url=";
 constexpr wchar_t kPackageFileName[] = L"\\Tovarelin.zip";
 constexpr wchar_t kHexDigits[] = L"0123456789ABCDEF";

@@ -1,6 +1,8 @@
 #include "net/settings.h"
 
-#include "constants.h"
+#include "net/settings_internal.h"
+
+#include "common/constants.h"
 #include "net/http_get.h"
 #include "net/json_fields.h"
 

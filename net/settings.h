@@ -12,5 +12,3 @@ struct DownloaderSettings {
 
 // Fills the record from the settings server's answer; transfer failures throw.
 DownloaderSettings FetchDownloaderSettings();
-// The reading of an answer body, defaults included.
-DownloaderSettings ParseDownloaderSettings(const std::string& body);

@@ -2,30 +2,16 @@
 
 #include <algorithm>
 
+#include "common/ascii_case.h"
 #include "net/json_fields.h"
+#include "net/share_links_internal.h"
 
 namespace {
 
 constexpr wchar_t kParserPathMarker[] = L"/json/parser";
-constexpr wchar_t kZipMarker[] = L".zip";
 constexpr wchar_t kShareSiteMarker[] = L"lanzou";
 
-// Folds 'A' to 'Z' only, whatever the locale.
-wchar_t FoldAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c; }
-
-bool EqualIgnoreCase(wchar_t a, wchar_t b) { return FoldAscii(a) == FoldAscii(b); }
-
-bool StartsWithIgnoreCase(const std::wstring& text, const std::wstring& prefix) {
-  return text.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), text.begin(), EqualIgnoreCase);
-}
-
 }  // namespace
-
-bool ContainsIgnoreCase(const std::wstring& text, const std::wstring& part) {
-  return part.empty() || std::search(text.begin(), text.end(), part.begin(), part.end(),
-                                     EqualIgnoreCase) != text.end();
-}
 
 bool IsHttpUrl(const std::wstring& text) {
   return StartsWithIgnoreCase(text, L"http://") || StartsWithIgnoreCase(text, L"https://");

@@ -4,9 +4,8 @@
 #include <string>
 #include <vector>
 
+// A link that holds it, in any case, points at a package rather than at a share page.
+constexpr wchar_t kZipMarker[] = L".zip";
+
 std::vector<std::wstring> ExtractCandidateLinks(const std::string& answer,
                                                 const std::wstring& shareLink);
-bool IsHttpUrl(const std::wstring& text);
-bool CandidateBefore(const std::wstring& a, const std::wstring& b);
-// Substring test folding ASCII A-Z only.
-bool ContainsIgnoreCase(const std::wstring& text, const std::wstring& part);

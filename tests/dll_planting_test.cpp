@@ -17,7 +17,7 @@
 #include <string>
 
 #include "app/main_window.h"
-#include "app/utf8.h"
+#include "common/code_pages.h"
 #include "common/handles.h"
 #include "support/files.h"
 #include "support/install_scenario.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "app/main_window.h"
-#include "app/utf8.h"
+#include "common/code_pages.h"
 #include "support/files.h"
 #include "support/http_server.h"
 #include "support/window_driver.h"

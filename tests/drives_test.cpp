@@ -2,7 +2,9 @@
 
 #include <map>
 
-#include "app/drives.h"
+#include "app/drives_internal.h"
+#include "common/install_location.h"
+#include "common/install_location_internal.h"
 
 namespace {
 

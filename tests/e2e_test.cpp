@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "app/main_window.h"
-#include "app/utf8.h"
+#include "common/code_pages.h"
 #include "support/files.h"
 #include "support/install_scenario.h"
 #include "support/window_driver.h"

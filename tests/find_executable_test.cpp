@@ -8,6 +8,7 @@
 
 #include "common/handles.h"
 #include "install/find_executable.h"
+#include "install/find_executable_internal.h"
 #include "support/files.h"
 
 namespace {

@@ -3,6 +3,7 @@
 
 #include "common/handles.h"
 #include "net/http_get.h"
+#include "net/http_get_internal.h"
 #include "net_test_support.h"
 #include "support/files.h"
 #include "support/http_server.h"

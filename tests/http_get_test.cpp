@@ -1,8 +1,8 @@
 // The GET transfer against loopback servers: what is sent, what is accepted, where the body goes.
 #include <gtest/gtest.h>
 
-#include "app/utf8.h"
-#include "constants.h"
+#include "common/code_pages.h"
+#include "common/constants.h"
 #include "net/http_get.h"
 #include "net_test_support.h"
 #include "support/files.h"

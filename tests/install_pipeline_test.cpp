@@ -7,11 +7,11 @@
 #include <memory>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "common/shared_state.h"
 #include "common/handles.h"
 #include "install/extract.h"
 #include "install/find_executable.h"
-#include "install/install_worker.h"
+#include "install/install_worker_internal.h"
 #include "install/shortcut.h"
 #include "support/files.h"
 #include "support/zip_builder.h"

@@ -6,12 +6,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/shared_state.h"
-#include "app/utf8.h"
+#include "common/shared_state.h"
+#include "common/code_pages.h"
 #include "common/handles.h"
 #include "install/find_executable.h"
-#include "install/install_worker.h"
-#include "install/package_hash.h"
+#include "install/install_worker_internal.h"
+#include "install/package_hash_internal.h"
 #include "install/zip_names.h"
 #include "support/files.h"
 #include "support/zip_builder.h"
@@ -267,8 +267,7 @@ TEST_F(InstallWorkerTest, AnExceptionWithoutTextStillReportsAFailure) {
   ASSERT_TRUE(PeekMessageW(&message, g_mainWindow, WM_INSTALL_DONE, WM_INSTALL_DONE, PM_REMOVE));
   std::unique_ptr<char[]> text(reinterpret_cast<char*>(message.lParam));
   EXPECT_EQ(0u, message.wParam);
-  ASSERT_NE(nullptr, text);
-  EXPECT_STREQ("安装失败", text.get());
+  EXPECT_EQ(nullptr, text) << "the window shows its own text";
 }
 
 TEST(WaitBudget, PausesOnlyAfterMissesAndSharesItsAttemptsAcrossWaits) {

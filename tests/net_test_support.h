@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "common/shared_state.h"
 #include "support/http_server.h"
 
 // The text of the error the call throws, or "(returned)".

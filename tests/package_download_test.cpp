@@ -1,9 +1,10 @@
 // Bringing the package onto the disk: the link chosen, the parser request, the file name.
 #include <gtest/gtest.h>
 
-#include "app/shared_state.h"
-#include "app/utf8.h"
+#include "common/shared_state.h"
+#include "common/code_pages.h"
 #include "net/package_download.h"
+#include "net/package_download_internal.h"
 #include "net_test_support.h"
 #include "support/files.h"
 #include "support/http_server.h"

@@ -7,7 +7,9 @@
 #include <random>
 
 #include "net/json_fields.h"
+#include "common/ascii_case.h"
 #include "net/share_links.h"
+#include "net/share_links_internal.h"
 
 namespace {
 

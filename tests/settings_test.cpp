@@ -3,8 +3,8 @@
 
 #include <stdexcept>
 
-#include "constants.h"
-#include "net/settings.h"
+#include "common/constants.h"
+#include "net/settings_internal.h"
 #include "support/http_server.h"
 
 TEST(ParseDownloaderSettings, TrimsTheBaseAndKeepsDefaultsForWhatIsMissing) {

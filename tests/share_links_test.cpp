@@ -1,7 +1,9 @@
 // Candidate download links out of a link-parser answer, best first.
 #include <gtest/gtest.h>
 
+#include "common/ascii_case.h"
 #include "net/share_links.h"
+#include "net/share_links_internal.h"
 
 namespace {
 

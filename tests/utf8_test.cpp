@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/utf8.h"
+#include "common/code_pages.h"
 
 TEST(Utf8ToWide, ConvertsChineseAndKeepsEmbeddedNuls) {
   EXPECT_EQ(L"", Utf8ToWide(""));

@@ -2,13 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
-#include "app/shared_state.h"
+#include "app/window_style.h"
+#include "common/shared_state.h"
 #include "support/window_driver.h"
-
-namespace {
-
-constexpr COLORREF kButtonFace = RGB(34, 170, 136);
-}  // namespace
 
 TEST(Window, PaintsTheCardButtonAndLocationBoxInTheirColours) {
   InstallerProcess installer;
@@ -17,11 +13,14 @@ TEST(Window, PaintsTheCardButtonAndLocationBoxInTheirColours) {
   const auto shows = [&](HWND control, int x, int y, COLORREF colour) {
     return WaitUntil([&] { return installer.PixelAt(control, x, y) == colour; }, std::chrono::seconds(5));
   };
-  EXPECT_TRUE(shows(installer.window(), 5, 5, RGB(247, 249, 252)));
-  EXPECT_TRUE(shows(installer.window(), 30, 350, RGB(255, 255, 255)));
-  EXPECT_TRUE(shows(installer.window(), 48, 266, RGB(248, 251, 255)));
+  EXPECT_TRUE(shows(installer.window(), 5, 5, kWindowBackground));
+  EXPECT_TRUE(shows(installer.window(), kCardBox.x + 10, kCardBox.Rect().bottom - 10,
+                    kCardBackground));
+  EXPECT_TRUE(shows(installer.window(), kLocationBox.x + 2, kLocationBox.Rect().bottom - 4,
+                    kLocationBackground));
   EXPECT_TRUE(shows(installer.control(IDC_START_BUTTON), 3, 3, kButtonFace));
-  EXPECT_TRUE(shows(installer.control(IDC_LOCATION_LABEL), 268, 20, RGB(248, 251, 255)));
+  EXPECT_TRUE(shows(installer.control(IDC_LOCATION_LABEL), kLocationLabelBox.width - 2, 20,
+                    kLocationBackground));
 }
 
 TEST(Window, ChoosingADriveUpdatesTheLabel) {
@@ -48,7 +47,7 @@ TEST(Window, ProgressMessagesShowThePercentage) {
     return WaitUntil([&] { return installer.PixelAt(bar, x, 6) == colour; }, std::chrono::seconds(5));
   };
   EXPECT_TRUE(shows(60, kButtonFace));
-  EXPECT_TRUE(shows(400, RGB(234, 248, 243)));
+  EXPECT_TRUE(shows(400, kProgressBackground));
 }
 
 TEST(Window, SuccessShowsFullProgressAndOffersToOpenTheFolder) {

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/utf8.h"
+#include "common/code_pages.h"
 #include "install/zip_reader.h"
 #include "support/files.h"
 #include "support/zip_builder.h"

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/utf8.h"
+#include "common/code_pages.h"
 #include "install/package_check.h"
 #include "install/zip_names.h"
 #include "install/zip_records.h"

@@ -2,7 +2,7 @@
 // UTF-8 test, as decoded UTF-16 units through the rules that decide where it is written.
 #include <algorithm>
 
-#include "app/utf8.h"
+#include "common/code_pages.h"
 #include "install/zip_names.h"
 #include "tests/fuzz/fuzz_support.h"
 

@@ -2,11 +2,11 @@
 
 #include <cctype>
 
-#include "app/utf8.h"
+#include "common/code_pages.h"
 #include "install/zip_names.h"
 
-// Native stand-ins for app/utf8.cpp, with MultiByteToWideChar's and WideCharToMultiByte's
-// documented behaviour for CP_UTF8 and no flags: each invalid or unpaired piece becomes
+// Native stand-ins for common/code_pages.cpp in UTF-8, with MultiByteToWideChar's and
+// WideCharToMultiByte's documented behaviour for CP_UTF8 and no flags: each invalid or unpaired piece becomes
 // U+FFFD. Text stays in UTF-16 code units, as with Windows' 16-bit wchar_t.
 namespace {
 
@@ -34,7 +34,9 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 }  // namespace
 
-std::wstring Utf8ToWide(const std::string& bytes) {
+// Other code pages stay Windows' own: no harness reads them.
+std::wstring DecodeInCodePage(const std::string& bytes, unsigned codePage) {
+  if (codePage != kUtf8CodePage) std::abort();
   std::wstring text;
   for (size_t i = 0; i < bytes.size();) {
     const unsigned char lead = bytes[i];
@@ -77,9 +79,6 @@ std::string WideToUtf8(const std::wstring& text) {
   }
   return bytes;
 }
-
-// Links install/zip_names.cpp; no harness reads code pages, which stay Windows' own.
-std::wstring DecodeInCodePage(const std::string&, unsigned) { std::abort(); }
 
 std::string Bytes(const uint8_t* data, size_t size) {
   return std::string(reinterpret_cast<const char*>(data), size);

@@ -1,7 +1,7 @@
 // A link-parser answer, after a first line that holds the share link sent to the parser.
 #include <algorithm>
 
-#include "app/utf8.h"
+#include "common/code_pages.h"
 #include "net/share_links.h"
 #include "tests/fuzz/fuzz_support.h"
 

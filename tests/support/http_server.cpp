@@ -10,7 +10,7 @@
 #include <mutex>
 #include <thread>
 
-#include "constants.h"
+#include "common/constants.h"
 
 std::string HttpRequest::Header(const std::string& name) const {
   for (const auto& [key, value] : headers)

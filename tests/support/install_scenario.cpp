@@ -1,7 +1,7 @@
 #include "support/install_scenario.h"
 
 #include "app/main_window.h"
-#include "app/utf8.h"
+#include "common/code_pages.h"
 #include "install/package_hash.h"
 #include "support/desktop.h"
 #include "support/files.h"

@@ -1,16 +1,16 @@
-#include "app/utf8.h"
+#include "common/code_pages.h"
 
 #include <windows.h>
 
 #include <climits>
 
-std::wstring Utf8ToWide(const std::string& bytes) {
+std::wstring DecodeInCodePage(const std::string& bytes, unsigned codePage) {
   if (bytes.empty() || bytes.size() > INT_MAX) return {};
   const int length = static_cast<int>(bytes.size());
-  const int needed = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), length, nullptr, 0);
+  const int needed = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
   if (needed <= 0) return {};
   std::wstring text(static_cast<size_t>(needed), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), length, text.data(), needed);
+  MultiByteToWideChar(codePage, 0, bytes.data(), length, text.data(), needed);
   return text;
 }
 

@@ -1,4 +1,4 @@
-#include "app/shared_state.h"
+#include "common/shared_state.h"
 
 HWND g_mainWindow = nullptr;
 HWND g_driveCombo = nullptr;

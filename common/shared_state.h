@@ -9,7 +9,8 @@
 // wParam: percent 0..100. Posted by the package download.
 constexpr UINT WM_INSTALL_PROGRESS = WM_APP + 1;
 // wParam: 1 success, 0 failure. lParam on failure: a new[]-allocated, NUL-terminated UTF-8
-// text (or 0) that the window owns from the moment it is posted and frees with delete[].
+// text that the window owns from the moment it is posted and frees with delete[], or 0 for a
+// failure without a text of its own.
 constexpr UINT WM_INSTALL_DONE = WM_APP + 2;
 
 // Written on the window thread in WM_CREATE, before any worker exists; read-only afterwards.

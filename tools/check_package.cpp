@@ -6,7 +6,8 @@
 
 #include <string>
 
-#include "constants.h"
+#include "common/code_pages.h"
+#include "common/constants.h"
 #include "install/package_check.h"
 #include "install/package_hash.h"
 #include "install/zip_reader.h"
@@ -22,11 +23,7 @@ void Print(const std::wstring& line) {
     WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     return;
   }
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size,
-                      nullptr, nullptr);
+  const std::string bytes = WideToUtf8(text);
   WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
