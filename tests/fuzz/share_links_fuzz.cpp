@@ -3,6 +3,7 @@
 
 #include "common/code_pages.h"
 #include "net/share_links.h"
+#include "net/share_links_internal.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
