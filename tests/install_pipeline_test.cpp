@@ -1,19 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <objidl.h>
-#include <shlobj.h>
 
-#include <memory>
 #include <vector>
 
 #include "common/shared_state.h"
-#include "common/handles.h"
 #include "install/extract.h"
 #include "install/find_executable.h"
 #include "install/install_worker.h"
 #include "install/shortcut.h"
+#include "support/desktop.h"
 #include "support/files.h"
+#include "support/stand_in_window.h"
 #include "support/zip_builder.h"
 
 // Whole runs of the worker with the real extraction, search and shortcut; only the settings
@@ -34,45 +32,28 @@ const InstallSteps kSteps = {
     Settings,  Download, ExtractZipToFolder, FindProductExecutable, CreateDesktopShortcut,
     CountPause};
 
-std::wstring DesktopShortcut() {
-  wchar_t desktop[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop);
-  return std::wstring(desktop) + L"\\霁岚舟.lnk";
-}
-
 class InstallPipelineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     g_pauses = 0;
-    g_mainWindow =
-        CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    g_driveCombo = nullptr;  // CB_GETCURSEL then answers 0: the first drive
-    g_installDrives = {drive_.path() + L"\\"};
-    g_installedFolder.clear();
-    RemoveTree(DesktopShortcut());
+    RemoveTree(DesktopShortcutPath());
   }
-  void TearDown() override {
-    DestroyWindow(g_mainWindow);
-    RemoveTree(DesktopShortcut());
-  }
+  void TearDown() override { RemoveTree(DesktopShortcutPath()); }
 
   // Runs the worker and returns the text of its one WM_INSTALL_DONE, or "" for success.
   std::string Run() {
     RunInstallWorker(kSteps);
-    MSG message;
     std::vector<std::string> results;
-    while (PeekMessageW(&message, g_mainWindow, WM_INSTALL_DONE, WM_INSTALL_DONE, PM_REMOVE)) {
-      std::unique_ptr<char[]> text(reinterpret_cast<char*>(message.lParam));
-      results.push_back(message.wParam == 1 && !text ? "" : text ? text.get() : "(no text)");
-    }
+    for (const DoneMessage& done : window_.TakeDone())
+      results.push_back(done.wParam == 1 && !done.text ? "" : done.text ? done.text.get() : "(no text)");
     EXPECT_EQ(1u, results.size());
     return results.empty() ? "(no message)" : results.front();
   }
 
   std::wstring InstallFolder() const { return drive_ / L"Tovarelin"; }
 
-  ComApartment apartment_;  // for reading the shortcut back
   TempFolder drive_;
+  StandInWindow window_{drive_.path() + L"\\"};
 };
 
 }  // namespace
@@ -94,20 +75,9 @@ TEST_F(InstallPipelineTest, InstallsThePackageAndPlacesTheShortcut) {
   EXPECT_EQ(0, g_pauses);
   EXPECT_EQ(InstallFolder(), g_installedFolder);
 
-  ComPtr<IShellLinkW> link;
-  ComPtr<IPersistFile> file;
-  ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                            IID_IShellLinkW, link.put_void()));
-  ASSERT_HRESULT_SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.put_void()));
-  ASSERT_HRESULT_SUCCEEDED(file->Load(DesktopShortcut().c_str(), STGM_READ));
-  wchar_t text[MAX_PATH] = {};
-  LPITEMIDLIST target = nullptr;  // see the shortcut tests for why not GetPath
-  ASSERT_HRESULT_SUCCEEDED(link->GetIDList(&target));
-  EXPECT_TRUE(SHGetPathFromIDListW(target, text));
-  CoTaskMemFree(target);
-  EXPECT_EQ(InstallFolder() + L"\\bin\\霁岚舟.exe", text);
-  ASSERT_HRESULT_SUCCEEDED(link->GetWorkingDirectory(text, MAX_PATH));
-  EXPECT_EQ(InstallFolder() + L"\\bin", text);
+  const ShortcutInfo link = ReadShortcut(DesktopShortcutPath());
+  EXPECT_EQ(InstallFolder() + L"\\bin\\霁岚舟.exe", link.target);
+  EXPECT_EQ(InstallFolder() + L"\\bin", link.workingFolder);
 }
 
 TEST_F(InstallPipelineTest, ReportsAPackageThatCannotBeExtracted) {
@@ -130,5 +100,5 @@ TEST_F(InstallPipelineTest, ReportsAPackageWithoutTheExecutableAtOnce) {
   // Refused on the package's directory, before anything was extracted.
   EXPECT_EQ(std::vector<std::wstring>({L"_download\\", L"_download\\Tovarelin.zip"}),
             ListTree(InstallFolder()));
-  EXPECT_FALSE(PathExists(DesktopShortcut()));
+  EXPECT_FALSE(PathExists(DesktopShortcutPath()));
 }

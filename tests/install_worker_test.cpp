@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
-#include <memory>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "install/package_hash.h"
 #include "install/zip_names.h"
 #include "support/files.h"
+#include "support/stand_in_window.h"
 #include "support/zip_builder.h"
 
 namespace {
@@ -123,35 +123,18 @@ void FakePause(DWORD ms) {
 const InstallSteps kFakeSteps = {FakeSettings, FakeDownload, FakeExtract, FindProductExecutable,
                                  FakeShortcut, FakePause,    kSearchAttempts};
 
-struct DoneMessage {
-  WPARAM wParam;
-  std::unique_ptr<char[]> text;
-};
-
 class InstallWorkerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    g_script = &script_;
-    g_mainWindow = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                   nullptr, nullptr);
-    g_driveCombo = nullptr;  // CB_GETCURSEL then answers 0: the first drive
-    g_installDrives = {drive_.path() + L"\\"};
-    g_installedFolder.clear();
-  }
+  void SetUp() override { g_script = &script_; }
   void TearDown() override {
     if (script_.copier.joinable()) script_.copier.join();
-    DestroyWindow(g_mainWindow);
     g_script = nullptr;
   }
 
   // Runs the worker and collects every WM_INSTALL_DONE it posted.
   std::vector<DoneMessage> Run(const InstallSteps& steps = kFakeSteps) {
     RunInstallWorker(steps);
-    std::vector<DoneMessage> done;
-    MSG message;
-    while (PeekMessageW(&message, g_mainWindow, WM_INSTALL_DONE, WM_INSTALL_DONE, PM_REMOVE))
-      done.push_back({message.wParam, std::unique_ptr<char[]>(reinterpret_cast<char*>(message.lParam))});
-    return done;
+    return window_.TakeDone();
   }
 
   void ExpectFailure(const char* text, const InstallSteps& steps = kFakeSteps) {
@@ -167,6 +150,7 @@ class InstallWorkerTest : public ::testing::Test {
 
   Script script_;
   TempFolder drive_;
+  StandInWindow window_{drive_.path() + L"\\"};
 };
 
 }  // namespace
@@ -262,13 +246,7 @@ TEST_F(InstallWorkerTest, AnExceptionWithoutTextStillReportsAFailure) {
   static const InstallSteps silentSteps = {
       FakeSettings, FakeDownload, FakeExtract, FindProductExecutable,
       [](const std::wstring&, const std::wstring&) { throw Silent(); }, FakePause, kSearchAttempts};
-  RunInstallWorker(silentSteps);
-  MSG message;
-  ASSERT_TRUE(PeekMessageW(&message, g_mainWindow, WM_INSTALL_DONE, WM_INSTALL_DONE, PM_REMOVE));
-  std::unique_ptr<char[]> text(reinterpret_cast<char*>(message.lParam));
-  EXPECT_EQ(0u, message.wParam);
-  ASSERT_NE(nullptr, text);
-  EXPECT_STREQ("安装失败", text.get());
+  ExpectFailure("安装失败", silentSteps);
 }
 
 TEST(WaitBudget, PausesOnlyAfterMissesAndSharesItsAttemptsAcrossWaits) {

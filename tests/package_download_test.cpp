@@ -4,9 +4,10 @@
 #include "common/shared_state.h"
 #include "common/utf8.h"
 #include "net/package_download.h"
-#include "net_test_support.h"
+#include "support/failure.h"
 #include "support/files.h"
 #include "support/http_server.h"
+#include "support/stand_in_window.h"
 
 namespace {
 
@@ -63,9 +64,8 @@ TEST(DownloadPackage, EmptyLinkStopsBeforeAnyRequest) {
 }
 
 TEST(DownloadPackage, ZipLinksAreDownloadedDirectlyWithProgress) {
-  ProgressRecorder recorder;
-  const HWND previousBar = g_progressBar;
-  g_progressBar = recorder.progressBar();
+  StandInWindow window;
+  g_progressBar = window.window();  // any window switches progress reporting on
   Services services(R"(["https://never.example/other.zip"])");
   for (const std::string path : {"/files/Tovarelin.ZIP", "/get/p.zip?sign=1"}) {
     TempFolder folder;
@@ -75,9 +75,8 @@ TEST(DownloadPackage, ZipLinksAreDownloadedDirectlyWithProgress) {
     EXPECT_EQ(kPackage, ReadBytes(folder / L"Tovarelin.zip"));
     EXPECT_EQ(path, services.packages.requests().back().target);
   }
-  g_progressBar = previousBar;
   EXPECT_TRUE(services.parser.requests().empty());
-  EXPECT_EQ((std::vector<unsigned>{100, 100}), recorder.Values());
+  EXPECT_EQ((std::vector<unsigned>{100, 100}), window.Progress());
 }
 
 TEST(DownloadPackage, ShareLinksGoThroughTheParserAndTheBestCandidateIsDownloaded) {

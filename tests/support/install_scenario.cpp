@@ -105,8 +105,6 @@ std::wstring ProductExeIn(const std::wstring& installFolder) {
   return installFolder + L"\\Tovarelin\\bin\\霁岚舟.exe";
 }
 
-std::wstring DesktopShortcutPath() { return DesktopFolder() + L"\\霁岚舟.lnk"; }
-
 void InstallScenario::SetUp() { TearDown(); }
 
 void InstallScenario::TearDown() {

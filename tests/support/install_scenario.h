@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/desktop.h"
 #include "support/http_server.h"
 #include "support/window_driver.h"
 
@@ -46,7 +47,6 @@ std::wstring ClosedPortUrl();
 
 std::wstring InstallFolderOn(wchar_t drive);  // e.g. C:\Tovarelin
 std::wstring ProductExeIn(const std::wstring& installFolder);
-std::wstring DesktopShortcutPath();
 
 class InstallScenario : public ::testing::Test {
  protected:

@@ -3,8 +3,6 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "app/main_window.h"
 
 std::wstring TestProgramFolder() {
@@ -12,15 +10,6 @@ std::wstring TestProgramFolder() {
   GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring folder = path;
   return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
 }
 
 namespace {

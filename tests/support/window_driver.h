@@ -3,22 +3,17 @@
 
 #include <windows.h>
 
-#include <chrono>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "common/handles.h"
+#include "support/wait.h"
 
 // The folder that holds the running test program (and the installer beside it).
 std::wstring TestProgramFolder();
 
 // Starts a program with no arguments; an empty handle when it cannot be started.
 KernelHandle StartProgram(const std::wstring& path, DWORD* processId = nullptr);
-
-// Polls until the condition holds or the time is up; true when it held.
-bool WaitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
 struct MessageBoxInfo {
   HWND window = nullptr;
