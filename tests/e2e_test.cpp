@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "app/main_window.h"
 #include "common/utf8.h"
@@ -94,15 +95,35 @@ TEST_F(Installation, DirectZipLinkWithItsPublishedHashInstallsTheProductAndClean
   installer.PressButton();
   EXPECT_TRUE(installer.ProgressIsMarquee());
   ExpectRunning(installer);
+  // Every distinct position shown once the marquee is gone, until the run ends.
+  std::vector<int> positions;
+  bool shotRunning = false;
   EXPECT_TRUE(WaitUntil([&] {
-    const int percent = installer.ProgressPosition();
-    return percent >= 30 && percent < 100 && !installer.ProgressIsMarquee();
-  })) << "the bar never showed a percentage between 30 and 99";
-  Shoot(installer, "-running");
+    if (installer.FindMessageBox().window ||
+        installer.Text(installer.control(IDC_START_BUTTON)) == L"打开目录")
+      return true;
+    if (installer.ProgressIsMarquee()) return false;
+    const int position = installer.ProgressPosition();
+    if (positions.empty() || positions.back() != position) positions.push_back(position);
+    if (!shotRunning && position >= 30 && position < 100) {
+      Shoot(installer, "-running");
+      shotRunning = true;
+    }
+    return false;
+  }, std::chrono::seconds(90))) << "the run did not end";
+  const std::string shown = ::testing::PrintToString(positions);
+  std::printf("progress shown: %s\n", shown.c_str());
+  EXPECT_TRUE(shotRunning) << "the bar never showed a percentage between 30 and 99: " << shown;
+  ASSERT_GE(positions.size(), 4u) << "too few steps shown: " << shown;
+  for (size_t i = 1; i < positions.size(); ++i) EXPECT_LT(positions[i - 1], positions[i]) << shown;
+  EXPECT_GT(positions.front(), 0) << shown;
+  EXPECT_LE(positions.front(), 50) << shown;
+  EXPECT_GE(positions.back(), 90) << shown;
+  EXPECT_LE(positions.back(), 100) << shown;
 
   ExpectInstalled(installer);
   Shoot(installer);
-  ExpectProductInstalledIn(folder);
+  ExpectProductInstalledIn(folder, true);
   EXPECT_EQ("MZ earlier install", ReadBytes(folder + L"\\霁岚舟.exe"));
   EXPECT_EQ(std::vector<std::string>{"/api/settings/downloader"}, settings_->targets());
   EXPECT_EQ(std::vector<std::string>{"/files/Tovarelin.zip"}, files.targets());
@@ -219,6 +240,7 @@ TEST_F(Installation, PressAfterSuccessOpensTheFolderAndStartsNoSecondRun) {
     EndProcessOf(folderWindow);
   }
   Sleep(500);
+  EXPECT_EQ(nullptr, installer.FindMessageBox().window);
   EXPECT_EQ(1u, settings_->requests().size());
   EXPECT_EQ(1u, files.requests().size());
   EXPECT_EQ("打开目录", WideToUtf8(installer.Text(installer.control(IDC_START_BUTTON))));

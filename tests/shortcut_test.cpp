@@ -30,15 +30,6 @@ class ShortcutTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ShortcutTest, SavesTargetWorkingFolderAndIconOnTheDesktop) {
-  CreateDesktopShortcut(Executable(), install_ / L"bin");
-  const ShortcutInfo link = ReadShortcut(shortcut_);
-  EXPECT_EQ(Executable(), link.target);
-  EXPECT_EQ(install_ / L"bin", link.workingFolder);
-  EXPECT_EQ(Executable(), link.iconPath);
-  EXPECT_EQ(0, link.iconIndex);
-}
-
 TEST_F(ShortcutTest, ReplacesAnEarlierShortcutOfTheSameName) {
   WriteBytes(shortcut_, "an old shortcut");
   WriteBytes(install_ / L"霁岚舟.exe", "MZ");

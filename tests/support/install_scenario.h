@@ -31,9 +31,11 @@ class ScriptedServer {
   TestHttpServer server_;  // last: it stops before the answer goes
 };
 
+// Names that end in '/' are folders (their data is ignored).
 using PackageFiles = std::vector<std::pair<std::string, std::string>>;
 std::string ZipPackage(const PackageFiles& files);
-// The product at Tovarelin/bin/霁岚舟.exe, a note, and fillerBytes that do not compress.
+// The product at Tovarelin/bin/霁岚舟.exe, a note, an empty folder, and fillerBytes that do
+// not compress in Tovarelin/data/filler.bin.
 std::string ProductPackage(size_t fillerBytes = 0);
 // The body in pieces with pauses between them, so that a person can watch the progress.
 HttpResponse SlowBody(const std::string& body, int pieces, int pauseMs);
@@ -65,8 +67,8 @@ class InstallScenario : public ::testing::Test {
   void ExpectInstalled(const InstallerProcess& installer) const;
   // The message box with the text, then the window Ready again once it is dismissed.
   void ExpectFailure(InstallerProcess& installer, const std::wstring& text) const;
-  // The tree, the shortcut to it, and no package left behind.
-  void ExpectProductInstalledIn(const std::wstring& installFolder) const;
+  // The package's tree, the shortcut to it, and no package left behind.
+  void ExpectProductInstalledIn(const std::wstring& installFolder, bool withFiller = false) const;
   void ExpectRunning(const InstallerProcess& installer) const;
 
   std::optional<ScriptedServer> settings_;
