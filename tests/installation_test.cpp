@@ -1,7 +1,6 @@
 // Whole installations through the real window: the roads that end with the product installed.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 
 #include "app/main_window.h"
@@ -183,8 +182,7 @@ TEST_F(Installation, ParserErrorFallsBackToTheShareLink) {
 
 TEST_F(Installation, HtmlInsteadOfZipIsRefusedThenASecondPressSucceeds) {
   const std::string page = "<html><body>share page</body></html>";
-  ScriptedServer files(HttpResponse::Body(page));
-  ServeSettings(ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip");
+  ScriptedServer& files = ServePackage(HttpResponse::Body(page));
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
   installer.PressButton();
@@ -205,14 +203,10 @@ TEST_F(Installation, HtmlInsteadOfZipIsRefusedThenASecondPressSucceeds) {
 }
 
 TEST_F(Installation, AnotherDriveIsUsedWhenChosen) {
-  ScriptedServer files(HttpResponse::Body(ProductPackage()));
-  ServeSettings(ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip");
+  ServePackage(HttpResponse::Body(ProductPackage()));
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
-  const auto drives = installer.DriveEntries();
-  const auto d = std::find(drives.begin(), drives.end(), L"D:\\");
-  ASSERT_NE(drives.end(), d) << "the prefix maps D: as a fixed drive";
-  installer.SelectDrive(static_cast<int>(d - drives.begin()));
+  ASSERT_TRUE(installer.SelectDrive(L"D:\\")) << "the prefix maps D: as a fixed drive";
   EXPECT_EQ(L"D:\\Tovarelin", installer.Text(installer.control(IDC_LOCATION_LABEL)));
 
   installer.PressButton();
@@ -223,8 +217,7 @@ TEST_F(Installation, AnotherDriveIsUsedWhenChosen) {
 }
 
 TEST_F(Installation, PressAfterSuccessOpensTheFolderAndStartsNoSecondRun) {
-  ScriptedServer files(HttpResponse::Body(ProductPackage()));
-  ServeSettings(ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip");
+  ScriptedServer& files = ServePackage(HttpResponse::Body(ProductPackage()));
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
   installer.PressButton();

@@ -126,6 +126,13 @@ ScriptedServer& InstallScenario::ServeSettings(const std::wstring& apiBaseUrl,
   return *settings_;
 }
 
+ScriptedServer& InstallScenario::ServePackage(HttpResponse package,
+                                              const std::wstring& packageSha256) {
+  files_.emplace(std::move(package));
+  ServeSettings(ClosedPortUrl(), L"", files_->url() + L"/files/Tovarelin.zip", packageSha256);
+  return *files_;
+}
+
 void InstallScenario::Shoot(const InstallerProcess& installer, const std::string& suffix,
                             HWND alsoShown) const {
   const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();

@@ -59,6 +59,8 @@ class InstallScenario : public ::testing::Test {
   ScriptedServer& ServeSettings(const std::wstring& apiBaseUrl, const std::wstring& apiKey,
                                 const std::wstring& downloadUrl,
                                 const std::wstring& packageSha256 = L"");
+  // A package host with that answer, and settings that link to it directly (the parser down).
+  ScriptedServer& ServePackage(HttpResponse package, const std::wstring& packageSha256 = L"");
   void Shoot(const InstallerProcess& installer, const std::string& suffix = "",
              HWND alsoShown = nullptr) const;
 
@@ -72,4 +74,5 @@ class InstallScenario : public ::testing::Test {
   void ExpectRunning(const InstallerProcess& installer) const;
 
   std::optional<ScriptedServer> settings_;
+  std::optional<ScriptedServer> files_;
 };

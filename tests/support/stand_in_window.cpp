@@ -41,6 +41,7 @@ std::vector<DoneMessage> StandInWindow::TakeDone() {
   std::vector<DoneMessage> done;
   MSG message;
   while (PeekMessageW(&message, window_, WM_INSTALL_DONE, WM_INSTALL_DONE, PM_REMOVE))
-    done.push_back({message.wParam, std::unique_ptr<char[]>(reinterpret_cast<char*>(message.lParam))});
+    done.push_back({message.wParam,
+                    std::unique_ptr<char[]>(reinterpret_cast<char*>(message.lParam))});
   return done;
 }

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/main_window.h"
 
 std::wstring TestProgramFolder() {
@@ -130,11 +132,15 @@ void InstallerProcess::PressButton() {
   SendMessageW(control(IDC_START_BUTTON), BM_CLICK, 0, 0);
 }
 
-void InstallerProcess::SelectDrive(int index) {
+bool InstallerProcess::SelectDrive(const std::wstring& root) {
+  const std::vector<std::wstring> drives = DriveEntries();
+  const auto entry = std::find(drives.begin(), drives.end(), root);
+  if (entry == drives.end()) return false;
   HWND combo = control(IDC_DRIVE_COMBO);
-  SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(entry - drives.begin()), 0);
   SendMessageW(window_, WM_COMMAND, MAKEWPARAM(IDC_DRIVE_COMBO, CBN_SELCHANGE),
                reinterpret_cast<LPARAM>(combo));
+  return true;
 }
 
 MessageBoxInfo InstallerProcess::FindMessageBox() const {

@@ -42,7 +42,9 @@ class InstallerProcess {
   COLORREF PixelAt(HWND control, int x, int y) const;  // client coordinates of the control
 
   void PressButton();
-  void SelectDrive(int index);  // as the user does: selection plus CBN_SELCHANGE
+  // Chooses the drive box's entry for the root as the user does (selection, then
+  // CBN_SELCHANGE); false when the box does not offer it.
+  bool SelectDrive(const std::wstring& root);
 
   // The message box the installer shows, or a null window when none is up.
   MessageBoxInfo FindMessageBox() const;
