@@ -24,25 +24,6 @@ std::string EscapeSlashes(std::string json) {
 
 std::string Narrow(const std::wstring& ascii) { return std::string(ascii.begin(), ascii.end()); }
 
-struct TopWindow {
-  const wchar_t* className;
-  HWND found;
-};
-
-// A visible top-level window of that class, from any process.
-HWND FindTopWindow(const wchar_t* className) {
-  TopWindow search = {className, nullptr};
-  EnumWindows([](HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<TopWindow*>(param);
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    if (!IsWindowVisible(window) || wcscmp(name, search->className) != 0) return TRUE;
-    search->found = window;
-    return FALSE;
-  }, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 void EndProcessOf(HWND window) {
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
@@ -222,12 +203,13 @@ TEST_F(Installation, PressAfterSuccessOpensTheFolderAndStartsNoSecondRun) {
   ASSERT_TRUE(installer.window());
   installer.PressButton();
   ExpectInstalled(installer);
-  ASSERT_EQ(nullptr, FindTopWindow(kExplorerClass)) << "a folder window was open before";
+  ASSERT_EQ(nullptr, FindVisibleWindow(kExplorerClass)) << "a folder window was open before";
 
   installer.PressButton();
   HWND folderWindow = nullptr;
-  EXPECT_TRUE(WaitUntil([&] { return (folderWindow = FindTopWindow(kExplorerClass)) != nullptr; }))
-      << "no folder window appeared";
+  EXPECT_TRUE(WaitUntil([&] {
+    return (folderWindow = FindVisibleWindow(kExplorerClass)) != nullptr;
+  })) << "no folder window appeared";
   if (folderWindow) {
     EXPECT_EQ(L"Tovarelin", installer.Text(folderWindow));
     EndProcessOf(folderWindow);

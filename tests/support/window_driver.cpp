@@ -29,7 +29,8 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
   GetWindowThreadProcessId(window, &pid);
   wchar_t className[64] = {};
   GetClassNameW(window, className, 64);
-  if (pid == search->processId && wcscmp(className, search->className) == 0 &&
+  if ((!search->processId || pid == search->processId) &&
+      wcscmp(className, search->className) == 0 &&
       (!search->owner || GetWindow(window, GW_OWNER) == search->owner) &&
       IsWindowVisible(window)) {
     search->found = window;
@@ -38,13 +39,13 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
   return TRUE;
 }
 
-HWND FindProcessWindow(DWORD processId, const wchar_t* className, HWND owner = nullptr) {
+}  // namespace
+
+HWND FindVisibleWindow(const wchar_t* className, DWORD processId, HWND owner) {
   WindowSearch search = {processId, className, owner, nullptr};
   EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
-
-}  // namespace
 
 KernelHandle StartProgram(const std::wstring& path, DWORD* processId) {
   std::wstring commandLine = L"\"" + path + L"\"";
@@ -68,7 +69,7 @@ InstallerProcess::InstallerProcess(const std::wstring& exePath) {
     return;
   }
   WaitUntil([&] {
-    window_ = FindProcessWindow(processId_, kMainWindowClass);
+    window_ = FindVisibleWindow(kMainWindowClass, processId_);
     return window_ != nullptr;
   });
   if (!window_) ADD_FAILURE() << "the installer's window did not appear";
@@ -145,7 +146,7 @@ bool InstallerProcess::SelectDrive(const std::wstring& root) {
 
 MessageBoxInfo InstallerProcess::FindMessageBox() const {
   MessageBoxInfo box;
-  box.window = FindProcessWindow(processId_, L"#32770", window_);
+  box.window = FindVisibleWindow(L"#32770", processId_, window_);
   if (box.window) {
     box.caption = Text(box.window);
     box.text = Text(GetDlgItem(box.window, 0xFFFF));  // the message box's text control

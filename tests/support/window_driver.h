@@ -15,6 +15,9 @@ std::wstring TestProgramFolder();
 // Starts a program with no arguments; an empty handle when it cannot be started.
 KernelHandle StartProgram(const std::wstring& path, DWORD* processId = nullptr);
 
+// A visible top-level window of the class; of that process and owner when they are given.
+HWND FindVisibleWindow(const wchar_t* className, DWORD processId = 0, HWND owner = nullptr);
+
 struct MessageBoxInfo {
   HWND window = nullptr;
   std::wstring caption;
