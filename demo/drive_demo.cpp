@@ -32,9 +32,9 @@ void Shoot(HWND window, const wchar_t* name) {
 
 // Reads the desktop shortcut back; 0 when it is there.
 int ReportShortcut() {
-  const ShortcutInfo shortcut = ReadShortcut(DesktopFolder() + L"\\霁岚舟.lnk");
+  const ShortcutInfo shortcut = ReadShortcut(DesktopShortcutPath());
   if (!shortcut.loaded) {
-    Say(L"no shortcut on the desktop " + DesktopFolder());
+    Say(L"no shortcut at " + DesktopShortcutPath());
     return 1;
   }
   Say(L"shortcut target: " + shortcut.target);

@@ -10,8 +10,11 @@
 #include "install/find_executable.h"
 #include "install/find_executable_internal.h"
 #include "support/files.h"
+#include "support/wait.h"
 
 namespace {
+
+constexpr auto kLinkTimeout = std::chrono::seconds(5);
 
 // Creates files, and folders for names ending in '\'; returns the full path of each.
 std::vector<std::wstring> Lay(const std::wstring& root,
@@ -70,13 +73,6 @@ bool IsFolderLink(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-template <typename Condition>
-bool WaitUntil(Condition condition) {
-  for (int attempt = 0; attempt < 100; ++attempt, Sleep(50))
-    if (condition()) return true;
-  return false;
-}
-
 std::string UnixPath(const std::wstring& path) {
   using UnixName = char*(CDECL*)(const wchar_t*);
   const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
@@ -93,12 +89,12 @@ std::string UnixPath(const std::wstring& path) {
 bool MakeUnixLink(const std::wstring& link, const std::wstring& target) {
   const std::string linkPath = UnixPath(link), targetPath = UnixPath(target);
   return !linkPath.empty() && StartUnix("/bin/ln -s " + targetPath + " " + linkPath) &&
-         WaitUntil([&] { return IsFolderLink(link); });
+         WaitUntil([&] { return IsFolderLink(link); }, kLinkTimeout);
 }
 
 void RemoveFolderLink(const std::wstring& link) {
   if (!RemoveDirectoryW(link.c_str()) && StartUnix("/bin/rm " + UnixPath(link)))
-    WaitUntil([&] { return !PathExists(link); });
+    WaitUntil([&] { return !PathExists(link); }, kLinkTimeout);
 }
 
 // Folder links that the file system reports as reparse points, made the platform's way and

@@ -4,9 +4,10 @@
 #include "common/handles.h"
 #include "net/http_get.h"
 #include "net/http_get_internal.h"
-#include "net_test_support.h"
+#include "support/failure.h"
 #include "support/files.h"
 #include "support/http_server.h"
+#include "support/stand_in_window.h"
 
 namespace {
 
@@ -62,24 +63,24 @@ TEST(ParseContentLength, AcceptsPlainDecimalsThatFitSixtyFourBits) {
 }
 
 TEST(HttpGet, PostsThePercentAfterEachPieceThatChangesIt) {
-  ProgressRecorder recorder;
+  StandInWindow window;
   TestHttpServer server(Answer(InPieces({300, 300, 400})));
   ASSERT_TRUE(server.listening());
   TempFolder folder;
-  HttpGet(server.url() + L"/p.zip", L"", folder / L"p.zip", recorder.progressBar());
-  EXPECT_EQ((Percents{30, 60, 100}), recorder.Values());
+  HttpGet(server.url() + L"/p.zip", L"", folder / L"p.zip", window.window());
+  EXPECT_EQ((Percents{30, 60, 100}), window.Progress());
   EXPECT_EQ(1000u, ReadBytes(folder / L"p.zip").size());
 }
 
 TEST(HttpGet, ManySmallReadsPostAtMostOneMessagePerPercent) {
-  ProgressRecorder recorder;
+  StandInWindow window;
   HttpResponse response = InPieces({});
   for (int i = 0; i < 40; ++i) response.pieces.emplace_back(65536 + i, 'y');
   response.pauseMs = 5;
   TestHttpServer server(Answer(response));
   ASSERT_TRUE(server.listening());
-  HttpGet(server.url() + L"/p.zip", L"", L"", recorder.progressBar());
-  const Percents shown = recorder.Values();
+  HttpGet(server.url() + L"/p.zip", L"", L"", window.window());
+  const Percents shown = window.Progress();
   ASSERT_FALSE(shown.empty());
   EXPECT_LE(shown.size(), 101u);
   for (size_t i = 1; i < shown.size(); ++i) EXPECT_LT(shown[i - 1], shown[i]);
@@ -87,15 +88,15 @@ TEST(HttpGet, ManySmallReadsPostAtMostOneMessagePerPercent) {
 }
 
 TEST(HttpGet, PostsNothingWithoutAProgressBarOrWithoutALength) {
-  ProgressRecorder recorder;
+  StandInWindow window;
   TestHttpServer known(Answer(InPieces({300, 300, 400})));
   HttpResponse chunked = InPieces({300, 300, 400});
   chunked.framing = HttpResponse::Framing::Chunked;
   TestHttpServer unknown(Answer(chunked));
   ASSERT_TRUE(known.listening() && unknown.listening());
   EXPECT_EQ(1000u, HttpGet(known.url() + L"/p.zip", L"", L"", nullptr).size());
-  EXPECT_EQ(1000u, HttpGet(unknown.url() + L"/p.zip", L"", L"", recorder.progressBar()).size());
-  EXPECT_TRUE(recorder.Values().empty());
+  EXPECT_EQ(1000u, HttpGet(unknown.url() + L"/p.zip", L"", L"", window.window()).size());
+  EXPECT_TRUE(window.Progress().empty());
 }
 
 TEST(HttpGet, BodyThatBreaksOffIsANetworkFailure) {
@@ -109,15 +110,15 @@ TEST(HttpGet, BodyThatBreaksOffIsANetworkFailure) {
   HttpResponse chunkedReset = reset;
   chunkedReset.framing = HttpResponse::Framing::Chunked;
   for (const auto& response : {closed, reset, chunkedReset}) {
-    ProgressRecorder recorder;
+    StandInWindow window;
     TestHttpServer server(Answer(response));
     ASSERT_TRUE(server.listening());
     EXPECT_EQ("网络请求失败",
               FailureOf([&] { HttpGet(server.url() + L"/s", L"", L"", nullptr); }));
     EXPECT_EQ("网络请求失败", FailureOf([&] {
-                HttpGet(server.url() + L"/p.zip", L"", folder / L"p.zip", recorder.progressBar());
+                HttpGet(server.url() + L"/p.zip", L"", folder / L"p.zip", window.window());
               }));
-    for (const unsigned percent : recorder.Values()) EXPECT_LT(percent, 100u);
+    for (const unsigned percent : window.Progress()) EXPECT_LT(percent, 100u);
   }
 }
 

@@ -4,7 +4,7 @@
 #include "common/code_pages.h"
 #include "common/constants.h"
 #include "net/http_get.h"
-#include "net_test_support.h"
+#include "support/failure.h"
 #include "support/files.h"
 #include "support/http_server.h"
 

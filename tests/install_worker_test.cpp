@@ -1,19 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
-#include <memory>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
 #include "common/shared_state.h"
-#include "common/code_pages.h"
 #include "common/handles.h"
 #include "install/find_executable.h"
 #include "install/install_worker_internal.h"
-#include "install/package_hash_internal.h"
 #include "install/zip_names.h"
 #include "support/files.h"
+#include "support/stand_in_window.h"
 #include "support/zip_builder.h"
 
 namespace {
@@ -123,35 +121,18 @@ void FakePause(DWORD ms) {
 const InstallSteps kFakeSteps = {FakeSettings, FakeDownload, FakeExtract, FindProductExecutable,
                                  FakeShortcut, FakePause,    kSearchAttempts};
 
-struct DoneMessage {
-  WPARAM wParam;
-  std::unique_ptr<char[]> text;
-};
-
 class InstallWorkerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    g_script = &script_;
-    g_mainWindow = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                   nullptr, nullptr);
-    g_driveCombo = nullptr;  // CB_GETCURSEL then answers 0: the first drive
-    g_installDrives = {drive_.path() + L"\\"};
-    g_installedFolder.clear();
-  }
+  void SetUp() override { g_script = &script_; }
   void TearDown() override {
     if (script_.copier.joinable()) script_.copier.join();
-    DestroyWindow(g_mainWindow);
     g_script = nullptr;
   }
 
   // Runs the worker and collects every WM_INSTALL_DONE it posted.
   std::vector<DoneMessage> Run(const InstallSteps& steps = kFakeSteps) {
     RunInstallWorker(steps);
-    std::vector<DoneMessage> done;
-    MSG message;
-    while (PeekMessageW(&message, g_mainWindow, WM_INSTALL_DONE, WM_INSTALL_DONE, PM_REMOVE))
-      done.push_back({message.wParam, std::unique_ptr<char[]>(reinterpret_cast<char*>(message.lParam))});
-    return done;
+    return window_.TakeDone();
   }
 
   void ExpectFailure(const char* text, const InstallSteps& steps = kFakeSteps) {
@@ -167,6 +148,7 @@ class InstallWorkerTest : public ::testing::Test {
 
   Script script_;
   TempFolder drive_;
+  StandInWindow window_{drive_.path() + L"\\"};
 };
 
 }  // namespace
@@ -262,12 +244,10 @@ TEST_F(InstallWorkerTest, AnExceptionWithoutTextStillReportsAFailure) {
   static const InstallSteps silentSteps = {
       FakeSettings, FakeDownload, FakeExtract, FindProductExecutable,
       [](const std::wstring&, const std::wstring&) { throw Silent(); }, FakePause, kSearchAttempts};
-  RunInstallWorker(silentSteps);
-  MSG message;
-  ASSERT_TRUE(PeekMessageW(&message, g_mainWindow, WM_INSTALL_DONE, WM_INSTALL_DONE, PM_REMOVE));
-  std::unique_ptr<char[]> text(reinterpret_cast<char*>(message.lParam));
-  EXPECT_EQ(0u, message.wParam);
-  EXPECT_EQ(nullptr, text) << "the window shows its own text";
+  const auto done = Run(silentSteps);
+  ASSERT_EQ(1u, done.size());
+  EXPECT_EQ(0u, done[0].wParam);
+  EXPECT_EQ(nullptr, done[0].text) << "the window shows its own text";
 }
 
 TEST(WaitBudget, PausesOnlyAfterMissesAndSharesItsAttemptsAcrossWaits) {
@@ -277,30 +257,6 @@ TEST(WaitBudget, PausesOnlyAfterMissesAndSharesItsAttemptsAcrossWaits) {
   EXPECT_EQ(6, pauses);
   EXPECT_FALSE(budget.WaitFor([] { return false; }));
   EXPECT_EQ(10, pauses);
-}
-
-TEST(PackageSha256, PublishedValueIsSixtyFourHexDigitsOrAbsentWhenAllowed) {
-  const std::wstring digits = L"0123456789abcdefABCDEF" + std::wstring(42, L'9');
-  EXPECT_NO_THROW(CheckPublishedSha256(digits, true));
-  EXPECT_NO_THROW(CheckPublishedSha256(L"", false));
-  EXPECT_THROW(CheckPublishedSha256(L"", true), std::runtime_error);
-  for (const std::wstring& bad : {digits.substr(1), digits + L"0", L"g" + digits.substr(1),
-                                  L" " + digits.substr(1)})
-    EXPECT_THROW(CheckPublishedSha256(bad, false), std::runtime_error) << WideToUtf8(bad);
-}
-
-TEST(PackageSha256, FileDigestMatchesKnownValuesOverSeveralReads) {
-  std::string large(3 * 1024 * 1024 + 5, '\0');  // several reads
-  for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i % 251);
-  const std::pair<std::string, std::wstring> cases[] = {  // digests from Python's hashlib
-      {"abc", L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-      {large, L"b01669d77761c4dfdfc8fb927821087bcf5c9ef1f917c4f1f8504e529f19edab"}};
-  TempFolder folder;
-  for (const auto& [bytes, hex] : cases) {
-    WriteBytes(folder / L"package.zip", bytes);
-    EXPECT_EQ(ParseSha256Hex(hex).value(), FileSha256(folder / L"package.zip").value());
-  }
-  EXPECT_FALSE(FileSha256(folder / L"missing.zip"));
 }
 
 TEST(WorkingFolder, IsTheFolderBeforeTheLastSeparator) {

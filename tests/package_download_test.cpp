@@ -5,9 +5,10 @@
 #include "common/code_pages.h"
 #include "net/package_download.h"
 #include "net/package_download_internal.h"
-#include "net_test_support.h"
+#include "support/failure.h"
 #include "support/files.h"
 #include "support/http_server.h"
+#include "support/stand_in_window.h"
 
 namespace {
 
@@ -64,9 +65,8 @@ TEST(DownloadPackage, EmptyLinkStopsBeforeAnyRequest) {
 }
 
 TEST(DownloadPackage, ZipLinksAreDownloadedDirectlyWithProgress) {
-  ProgressRecorder recorder;
-  const HWND previousBar = g_progressBar;
-  g_progressBar = recorder.progressBar();
+  StandInWindow window;
+  g_progressBar = window.window();  // any window switches progress reporting on
   Services services(R"(["https://never.example/other.zip"])");
   for (const std::string path : {"/files/Tovarelin.ZIP", "/get/p.zip?sign=1"}) {
     TempFolder folder;
@@ -76,9 +76,8 @@ TEST(DownloadPackage, ZipLinksAreDownloadedDirectlyWithProgress) {
     EXPECT_EQ(kPackage, ReadBytes(folder / L"Tovarelin.zip"));
     EXPECT_EQ(path, services.packages.requests().back().target);
   }
-  g_progressBar = previousBar;
   EXPECT_TRUE(services.parser.requests().empty());
-  EXPECT_EQ((std::vector<unsigned>{100, 100}), recorder.Values());
+  EXPECT_EQ((std::vector<unsigned>{100, 100}), window.Progress());
 }
 
 TEST(DownloadPackage, ShareLinksGoThroughTheParserAndTheBestCandidateIsDownloaded) {

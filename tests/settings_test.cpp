@@ -1,10 +1,9 @@
 // The downloader settings: reading the answer with its defaults, and the request itself.
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 #include "common/constants.h"
 #include "net/settings_internal.h"
+#include "support/failure.h"
 #include "support/http_server.h"
 
 TEST(ParseDownloaderSettings, TrimsTheBaseAndKeepsDefaultsForWhatIsMissing) {
@@ -59,10 +58,5 @@ TEST(FetchDownloaderSettings, ServerErrorReachesTheCaller) {
   TestHttpServer server([](const HttpRequest&) { return HttpResponse::Body("{}", 500); },
                         SettingsServerPort());
   ASSERT_TRUE(server.listening()) << "the settings port is taken";
-  try {
-    FetchDownloaderSettings();
-    FAIL() << "returned";
-  } catch (const std::runtime_error& e) {
-    EXPECT_STREQ("服务器返回错误", e.what());
-  }
+  EXPECT_EQ("服务器返回错误", FailureOf([] { FetchDownloaderSettings(); }));
 }

@@ -23,15 +23,6 @@ TEST(Window, PaintsTheCardButtonAndLocationBoxInTheirColours) {
                     kLocationBackground));
 }
 
-TEST(Window, ChoosingADriveUpdatesTheLabel) {
-  InstallerProcess installer;
-  ASSERT_TRUE(installer.window());
-  const auto drives = installer.DriveEntries();
-  ASSERT_GE(drives.size(), 2u) << "the prefix offers C: and Z:";
-  installer.SelectDrive(1);
-  EXPECT_EQ(drives[1] + L"Tovarelin", installer.Text(installer.control(IDC_LOCATION_LABEL)));
-}
-
 TEST(Window, ProgressMessagesShowThePercentage) {
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
@@ -48,19 +39,6 @@ TEST(Window, ProgressMessagesShowThePercentage) {
   };
   EXPECT_TRUE(shows(60, kButtonFace));
   EXPECT_TRUE(shows(400, kProgressBackground));
-}
-
-TEST(Window, SuccessShowsFullProgressAndOffersToOpenTheFolder) {
-  InstallerProcess installer;
-  ASSERT_TRUE(installer.window());
-  PostMessageW(installer.window(), WM_INSTALL_DONE, 1, 0);
-  HWND button = installer.control(IDC_START_BUTTON);
-  EXPECT_TRUE(WaitUntil([&] { return installer.Text(button) == L"打开目录"; }));
-  EXPECT_EQ(100, installer.ProgressPosition());
-  EXPECT_TRUE(installer.Enabled(button));
-  EXPECT_TRUE(installer.Enabled(installer.control(IDC_DRIVE_COMBO)));
-  Sleep(300);
-  EXPECT_EQ(nullptr, installer.FindMessageBox().window);
 }
 
 TEST(Window, FailureWithoutTextShowsTheGenericMessage) {

@@ -15,10 +15,10 @@ struct TaskMemFree {
 
 }  // namespace
 
-std::wstring DesktopFolder() {
-  wchar_t path[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path);
-  return path;
+std::wstring DesktopShortcutPath() {
+  wchar_t desktop[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop);
+  return std::wstring(desktop) + L"\\霁岚舟.lnk";
 }
 
 ShortcutInfo ReadShortcut(const std::wstring& linkPath) {

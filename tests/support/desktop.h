@@ -3,8 +3,8 @@
 
 #include <string>
 
-// The current user's desktop folder, as the shell reports it.
-std::wstring DesktopFolder();
+// Where the installer places its shortcut: on the current user's desktop.
+std::wstring DesktopShortcutPath();
 
 struct ShortcutInfo {
   bool loaded = false;

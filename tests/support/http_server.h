@@ -41,6 +41,11 @@ uint16_t SettingsServerPort();
 
 using HttpHandler = std::function<HttpResponse(const HttpRequest&)>;
 
+// A handler that gives every request the same answer.
+inline HttpHandler Answer(HttpResponse response) {
+  return [response](const HttpRequest&) { return response; };
+}
+
 class TestHttpServer {
  public:
   // port 0: any free port.

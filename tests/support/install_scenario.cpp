@@ -43,7 +43,9 @@ std::vector<std::string> ScriptedServer::targets() const {
 
 std::string ZipPackage(const PackageFiles& files) {
   ZipBuilder zip;
-  for (const auto& [name, data] : files) zip.Add(ZipEntry::File(name, data).Deflated().Utf8());
+  for (const auto& [name, data] : files)
+    zip.Add(name.back() == '/' ? ZipEntry::Folder(name).Utf8()
+                               : ZipEntry::File(name, data).Deflated().Utf8());
   return zip.Finish();
 }
 
@@ -57,7 +59,8 @@ std::string ProductPackage(size_t fillerBytes) {
     c = static_cast<char>(state);
   }
   PackageFiles files = {{"Tovarelin/bin/霁岚舟.exe", "MZ stand-in for the product"},
-                        {"Tovarelin/README.txt", "Tovarelin test package\r\n"}};
+                        {"Tovarelin/README.txt", "Tovarelin test package\r\n"},
+                        {"Tovarelin/logs/", ""}};
   if (fillerBytes) files.push_back({"Tovarelin/data/filler.bin", filler});
   return ZipPackage(files);
 }
@@ -105,8 +108,6 @@ std::wstring ProductExeIn(const std::wstring& installFolder) {
   return installFolder + L"\\Tovarelin\\bin\\霁岚舟.exe";
 }
 
-std::wstring DesktopShortcutPath() { return DesktopFolder() + L"\\霁岚舟.lnk"; }
-
 void InstallScenario::SetUp() { TearDown(); }
 
 void InstallScenario::TearDown() {
@@ -123,6 +124,13 @@ ScriptedServer& InstallScenario::ServeSettings(const std::wstring& apiBaseUrl,
       SettingsServerPort());
   EXPECT_TRUE(settings_->listening()) << "the settings port is taken";
   return *settings_;
+}
+
+ScriptedServer& InstallScenario::ServePackage(HttpResponse package,
+                                              const std::wstring& packageSha256) {
+  files_.emplace(std::move(package));
+  ServeSettings(ClosedPortUrl(), L"", files_->url() + L"/files/Tovarelin.zip", packageSha256);
+  return *files_;
 }
 
 void InstallScenario::Shoot(const InstallerProcess& installer, const std::string& suffix,
@@ -170,10 +178,13 @@ void InstallScenario::ExpectFailure(InstallerProcess& installer, const std::wstr
   EXPECT_EQ(0, installer.ProgressPosition());
 }
 
-void InstallScenario::ExpectProductInstalledIn(const std::wstring& installFolder) const {
+void InstallScenario::ExpectProductInstalledIn(const std::wstring& installFolder,
+                                               bool withFiller) const {
   const std::wstring exe = ProductExeIn(installFolder);
   EXPECT_EQ("MZ stand-in for the product", ReadBytes(exe));
-  EXPECT_TRUE(PathExists(installFolder + L"\\Tovarelin\\README.txt"));
+  std::vector<std::wstring> tree = {L"README.txt", L"bin\\", L"bin\\霁岚舟.exe", L"logs\\"};
+  if (withFiller) tree.insert(tree.begin() + 3, {L"data\\", L"data\\filler.bin"});
+  EXPECT_EQ(tree, ListTree(installFolder + L"\\Tovarelin"));
   EXPECT_FALSE(PathExists(installFolder + L"\\_download\\Tovarelin.zip"));
   EXPECT_FALSE(PathExists(installFolder + L"\\_download"));
 

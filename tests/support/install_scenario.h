@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/desktop.h"
 #include "support/http_server.h"
 #include "support/window_driver.h"
 
@@ -30,9 +31,11 @@ class ScriptedServer {
   TestHttpServer server_;  // last: it stops before the answer goes
 };
 
+// Names that end in '/' are folders (their data is ignored).
 using PackageFiles = std::vector<std::pair<std::string, std::string>>;
 std::string ZipPackage(const PackageFiles& files);
-// The product at Tovarelin/bin/霁岚舟.exe, a note, and fillerBytes that do not compress.
+// The product at Tovarelin/bin/霁岚舟.exe, a note, an empty folder, and fillerBytes that do
+// not compress in Tovarelin/data/filler.bin.
 std::string ProductPackage(size_t fillerBytes = 0);
 // The body in pieces with pauses between them, so that a person can watch the progress.
 HttpResponse SlowBody(const std::string& body, int pieces, int pauseMs);
@@ -46,7 +49,6 @@ std::wstring ClosedPortUrl();
 
 std::wstring InstallFolderOn(wchar_t drive);  // e.g. C:\Tovarelin
 std::wstring ProductExeIn(const std::wstring& installFolder);
-std::wstring DesktopShortcutPath();
 
 class InstallScenario : public ::testing::Test {
  protected:
@@ -57,6 +59,8 @@ class InstallScenario : public ::testing::Test {
   ScriptedServer& ServeSettings(const std::wstring& apiBaseUrl, const std::wstring& apiKey,
                                 const std::wstring& downloadUrl,
                                 const std::wstring& packageSha256 = L"");
+  // A package host with that answer, and settings that link to it directly (the parser down).
+  ScriptedServer& ServePackage(HttpResponse package, const std::wstring& packageSha256 = L"");
   void Shoot(const InstallerProcess& installer, const std::string& suffix = "",
              HWND alsoShown = nullptr) const;
 
@@ -65,9 +69,10 @@ class InstallScenario : public ::testing::Test {
   void ExpectInstalled(const InstallerProcess& installer) const;
   // The message box with the text, then the window Ready again once it is dismissed.
   void ExpectFailure(InstallerProcess& installer, const std::wstring& text) const;
-  // The tree, the shortcut to it, and no package left behind.
-  void ExpectProductInstalledIn(const std::wstring& installFolder) const;
+  // The package's tree, the shortcut to it, and no package left behind.
+  void ExpectProductInstalledIn(const std::wstring& installFolder, bool withFiller = false) const;
   void ExpectRunning(const InstallerProcess& installer) const;
 
   std::optional<ScriptedServer> settings_;
+  std::optional<ScriptedServer> files_;
 };

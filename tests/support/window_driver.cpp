@@ -3,7 +3,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <algorithm>
 
 #include "app/main_window.h"
 
@@ -12,15 +12,6 @@ std::wstring TestProgramFolder() {
   GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring folder = path;
   return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
 }
 
 namespace {
@@ -38,7 +29,8 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
   GetWindowThreadProcessId(window, &pid);
   wchar_t className[64] = {};
   GetClassNameW(window, className, 64);
-  if (pid == search->processId && wcscmp(className, search->className) == 0 &&
+  if ((!search->processId || pid == search->processId) &&
+      wcscmp(className, search->className) == 0 &&
       (!search->owner || GetWindow(window, GW_OWNER) == search->owner) &&
       IsWindowVisible(window)) {
     search->found = window;
@@ -47,13 +39,13 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
   return TRUE;
 }
 
-HWND FindProcessWindow(DWORD processId, const wchar_t* className, HWND owner = nullptr) {
+}  // namespace
+
+HWND FindVisibleWindow(const wchar_t* className, DWORD processId, HWND owner) {
   WindowSearch search = {processId, className, owner, nullptr};
   EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
-
-}  // namespace
 
 KernelHandle StartProgram(const std::wstring& path, DWORD* processId) {
   std::wstring commandLine = L"\"" + path + L"\"";
@@ -77,7 +69,7 @@ InstallerProcess::InstallerProcess(const std::wstring& exePath) {
     return;
   }
   WaitUntil([&] {
-    window_ = FindProcessWindow(processId_, kMainWindowClass);
+    window_ = FindVisibleWindow(kMainWindowClass, processId_);
     return window_ != nullptr;
   });
   if (!window_) ADD_FAILURE() << "the installer's window did not appear";
@@ -141,16 +133,20 @@ void InstallerProcess::PressButton() {
   SendMessageW(control(IDC_START_BUTTON), BM_CLICK, 0, 0);
 }
 
-void InstallerProcess::SelectDrive(int index) {
+bool InstallerProcess::SelectDrive(const std::wstring& root) {
+  const std::vector<std::wstring> drives = DriveEntries();
+  const auto entry = std::find(drives.begin(), drives.end(), root);
+  if (entry == drives.end()) return false;
   HWND combo = control(IDC_DRIVE_COMBO);
-  SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(entry - drives.begin()), 0);
   SendMessageW(window_, WM_COMMAND, MAKEWPARAM(IDC_DRIVE_COMBO, CBN_SELCHANGE),
                reinterpret_cast<LPARAM>(combo));
+  return true;
 }
 
 MessageBoxInfo InstallerProcess::FindMessageBox() const {
   MessageBoxInfo box;
-  box.window = FindProcessWindow(processId_, L"#32770", window_);
+  box.window = FindVisibleWindow(L"#32770", processId_, window_);
   if (box.window) {
     box.caption = Text(box.window);
     box.text = Text(GetDlgItem(box.window, 0xFFFF));  // the message box's text control

@@ -3,12 +3,11 @@
 
 #include <windows.h>
 
-#include <chrono>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "common/handles.h"
+#include "support/wait.h"
 
 // The folder that holds the running test program (and the installer beside it).
 std::wstring TestProgramFolder();
@@ -16,9 +15,8 @@ std::wstring TestProgramFolder();
 // Starts a program with no arguments; an empty handle when it cannot be started.
 KernelHandle StartProgram(const std::wstring& path, DWORD* processId = nullptr);
 
-// Polls until the condition holds or the time is up; true when it held.
-bool WaitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds timeout = std::chrono::seconds(20));
+// A visible top-level window of the class; of that process and owner when they are given.
+HWND FindVisibleWindow(const wchar_t* className, DWORD processId = 0, HWND owner = nullptr);
 
 struct MessageBoxInfo {
   HWND window = nullptr;
@@ -47,7 +45,9 @@ class InstallerProcess {
   COLORREF PixelAt(HWND control, int x, int y) const;  // client coordinates of the control
 
   void PressButton();
-  void SelectDrive(int index);  // as the user does: selection plus CBN_SELCHANGE
+  // Chooses the drive box's entry for the root as the user does (selection, then
+  // CBN_SELCHANGE); false when the box does not offer it.
+  bool SelectDrive(const std::wstring& root);
 
   // The message box the installer shows, or a null window when none is up.
   MessageBoxInfo FindMessageBox() const;

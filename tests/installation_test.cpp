@@ -1,7 +1,7 @@
 // Whole installations through the real window: the roads that end with the product installed.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cstdio>
 
 #include "app/main_window.h"
 #include "common/code_pages.h"
@@ -23,25 +23,6 @@ std::string EscapeSlashes(std::string json) {
 }
 
 std::string Narrow(const std::wstring& ascii) { return std::string(ascii.begin(), ascii.end()); }
-
-struct TopWindow {
-  const wchar_t* className;
-  HWND found;
-};
-
-// A visible top-level window of that class, from any process.
-HWND FindTopWindow(const wchar_t* className) {
-  TopWindow search = {className, nullptr};
-  EnumWindows([](HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<TopWindow*>(param);
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    if (!IsWindowVisible(window) || wcscmp(name, search->className) != 0) return TRUE;
-    search->found = window;
-    return FALSE;
-  }, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
 
 void EndProcessOf(HWND window) {
   DWORD processId = 0;
@@ -94,15 +75,35 @@ TEST_F(Installation, DirectZipLinkWithItsPublishedHashInstallsTheProductAndClean
   installer.PressButton();
   EXPECT_TRUE(installer.ProgressIsMarquee());
   ExpectRunning(installer);
+  // Every distinct position shown once the marquee is gone, until the run ends.
+  std::vector<int> positions;
+  bool shotRunning = false;
   EXPECT_TRUE(WaitUntil([&] {
-    const int percent = installer.ProgressPosition();
-    return percent >= 30 && percent < 100 && !installer.ProgressIsMarquee();
-  })) << "the bar never showed a percentage between 30 and 99";
-  Shoot(installer, "-running");
+    if (installer.FindMessageBox().window ||
+        installer.Text(installer.control(IDC_START_BUTTON)) == L"打开目录")
+      return true;
+    if (installer.ProgressIsMarquee()) return false;
+    const int position = installer.ProgressPosition();
+    if (positions.empty() || positions.back() != position) positions.push_back(position);
+    if (!shotRunning && position >= 30 && position < 100) {
+      Shoot(installer, "-running");
+      shotRunning = true;
+    }
+    return false;
+  }, std::chrono::seconds(90))) << "the run did not end";
+  const std::string shown = ::testing::PrintToString(positions);
+  std::printf("progress shown: %s\n", shown.c_str());
+  EXPECT_TRUE(shotRunning) << "the bar never showed a percentage between 30 and 99: " << shown;
+  ASSERT_GE(positions.size(), 4u) << "too few steps shown: " << shown;
+  for (size_t i = 1; i < positions.size(); ++i) EXPECT_LT(positions[i - 1], positions[i]) << shown;
+  EXPECT_GT(positions.front(), 0) << shown;
+  EXPECT_LE(positions.front(), 50) << shown;
+  EXPECT_GE(positions.back(), 90) << shown;
+  EXPECT_LE(positions.back(), 100) << shown;
 
   ExpectInstalled(installer);
   Shoot(installer);
-  ExpectProductInstalledIn(folder);
+  ExpectProductInstalledIn(folder, true);
   EXPECT_EQ("MZ earlier install", ReadBytes(folder + L"\\霁岚舟.exe"));
   EXPECT_EQ(std::vector<std::string>{"/api/settings/downloader"}, settings_->targets());
   EXPECT_EQ(std::vector<std::string>{"/files/Tovarelin.zip"}, files.targets());
@@ -162,8 +163,7 @@ TEST_F(Installation, ParserErrorFallsBackToTheShareLink) {
 
 TEST_F(Installation, HtmlInsteadOfZipIsRefusedThenASecondPressSucceeds) {
   const std::string page = "<html><body>share page</body></html>";
-  ScriptedServer files(HttpResponse::Body(page));
-  ServeSettings(ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip");
+  ScriptedServer& files = ServePackage(HttpResponse::Body(page));
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
   installer.PressButton();
@@ -184,14 +184,10 @@ TEST_F(Installation, HtmlInsteadOfZipIsRefusedThenASecondPressSucceeds) {
 }
 
 TEST_F(Installation, AnotherDriveIsUsedWhenChosen) {
-  ScriptedServer files(HttpResponse::Body(ProductPackage()));
-  ServeSettings(ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip");
+  ServePackage(HttpResponse::Body(ProductPackage()));
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
-  const auto drives = installer.DriveEntries();
-  const auto d = std::find(drives.begin(), drives.end(), L"D:\\");
-  ASSERT_NE(drives.end(), d) << "the prefix maps D: as a fixed drive";
-  installer.SelectDrive(static_cast<int>(d - drives.begin()));
+  ASSERT_TRUE(installer.SelectDrive(L"D:\\")) << "the prefix maps D: as a fixed drive";
   EXPECT_EQ(L"D:\\Tovarelin", installer.Text(installer.control(IDC_LOCATION_LABEL)));
 
   installer.PressButton();
@@ -202,23 +198,24 @@ TEST_F(Installation, AnotherDriveIsUsedWhenChosen) {
 }
 
 TEST_F(Installation, PressAfterSuccessOpensTheFolderAndStartsNoSecondRun) {
-  ScriptedServer files(HttpResponse::Body(ProductPackage()));
-  ServeSettings(ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip");
+  ScriptedServer& files = ServePackage(HttpResponse::Body(ProductPackage()));
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
   installer.PressButton();
   ExpectInstalled(installer);
-  ASSERT_EQ(nullptr, FindTopWindow(kExplorerClass)) << "a folder window was open before";
+  ASSERT_EQ(nullptr, FindVisibleWindow(kExplorerClass)) << "a folder window was open before";
 
   installer.PressButton();
   HWND folderWindow = nullptr;
-  EXPECT_TRUE(WaitUntil([&] { return (folderWindow = FindTopWindow(kExplorerClass)) != nullptr; }))
-      << "no folder window appeared";
+  EXPECT_TRUE(WaitUntil([&] {
+    return (folderWindow = FindVisibleWindow(kExplorerClass)) != nullptr;
+  })) << "no folder window appeared";
   if (folderWindow) {
     EXPECT_EQ(L"Tovarelin", installer.Text(folderWindow));
     EndProcessOf(folderWindow);
   }
   Sleep(500);
+  EXPECT_EQ(nullptr, installer.FindMessageBox().window);
   EXPECT_EQ(1u, settings_->requests().size());
   EXPECT_EQ(1u, files.requests().size());
   EXPECT_EQ("打开目录", WideToUtf8(installer.Text(installer.control(IDC_START_BUTTON))));
