@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "app/main_window.h"
+#include "app/window_style.h"
 #include "support/files.h"
 #include "support/install_scenario.h"
 #include "support/window_driver.h"
@@ -40,7 +41,7 @@ TEST_F(InstallationFault, SettingsServerDownChangesNothingOnDisk) {
   installer.PressButton();
   ExpectFailure(installer, L"网络请求失败");
   EXPECT_TRUE(WaitUntil([&] {
-    return installer.PixelAt(installer.control(IDC_START_BUTTON), 3, 3) == RGB(34, 170, 136);
+    return installer.PixelAt(installer.control(IDC_START_BUTTON), 3, 3) == kButtonFace;
   })) << "the enabled face";
   EXPECT_FALSE(PathExists(InstallFolderOn(L'C')));
   EXPECT_FALSE(PathExists(DesktopShortcutPath()));
@@ -145,7 +146,7 @@ TEST_F(InstallationFault, SilentServerKeepsTheWindowRunningUntilClosed) {
   EXPECT_EQ(1u, settings_->requests().size());
   ExpectRunning(installer);
   EXPECT_TRUE(installer.ProgressIsMarquee());
-  EXPECT_EQ(RGB(159, 216, 202), installer.PixelAt(button, 3, 3)) << "the disabled face";
+  EXPECT_EQ(kButtonFaceDisabled, installer.PixelAt(button, 3, 3)) << "the disabled face";
   Shoot(installer);
   ExpectClosingExitsWithZero(installer);
 }

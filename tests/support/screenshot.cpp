@@ -72,11 +72,11 @@ bool SaveWindowPng(HWND window, const std::wstring& path, HWND alsoShown) {
   ScreenDc screen(GetDC(nullptr));
   MemoryDc memory(CreateCompatibleDC(screen.get()));
   GdiObject bitmap(CreateCompatibleBitmap(screen.get(), width, height));
-  HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
-  const bool copied =
-      BitBlt(memory.get(), 0, 0, width, height, screen.get(), frame.left, frame.top, SRCCOPY);
-  SelectObject(memory.get(), previous);
-  if (!copied) return false;
+  {
+    ScopedSelection selected(memory.get(), bitmap.get());
+    if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), frame.left, frame.top, SRCCOPY))
+      return false;
+  }
 
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof info.bmiHeader;

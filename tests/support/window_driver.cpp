@@ -118,13 +118,14 @@ COLORREF InstallerProcess::PixelAt(HWND control, int x, int y) const {
   POINT point = {x, y};
   MapWindowPoints(control, window_, &point, 1);
   HDC source = GetDC(window_);
-  HDC memory = CreateCompatibleDC(source);
-  GdiObject bitmap(CreateCompatibleBitmap(source, 1, 1));
-  HGDIOBJ previous = SelectObject(memory, bitmap.get());
-  BitBlt(memory, 0, 0, 1, 1, source, point.x, point.y, SRCCOPY);
-  const COLORREF colour = GetPixel(memory, 0, 0);
-  SelectObject(memory, previous);
-  DeleteDC(memory);
+  COLORREF colour = CLR_INVALID;
+  {
+    MemoryDc memory(CreateCompatibleDC(source));
+    GdiObject bitmap(CreateCompatibleBitmap(source, 1, 1));
+    ScopedSelection selected(memory.get(), bitmap.get());
+    BitBlt(memory.get(), 0, 0, 1, 1, source, point.x, point.y, SRCCOPY);
+    colour = GetPixel(memory.get(), 0, 0);
+  }
   ReleaseDC(window_, source);
   return colour;
 }
