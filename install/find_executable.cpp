@@ -24,6 +24,10 @@ bool IsProductExecutableName(const std::wstring& name) {
   return EqualsIgnoreCase(name, kProductExeName);
 }
 
+bool IsProductExecutablePath(const std::wstring& path) {
+  return IsProductExecutableName(path.substr(path.find_last_of(L"\\/") + 1));
+}
+
 bool ShouldEnterFolder(DWORD attributes) {
   // A junction or symbolic link could lead out of the tree or back into it.
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);

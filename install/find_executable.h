@@ -12,3 +12,5 @@ std::wstring FindProductExecutable(const std::wstring& folder,
 
 // The name compared with 霁岚舟.exe, folding the ASCII letters A to Z only.
 bool IsProductExecutableName(const std::wstring& name);
+// Whether the last component of a path is that name.
+bool IsProductExecutablePath(const std::wstring& path);

@@ -11,10 +11,7 @@ namespace {
 std::wstring Quoted(const std::wstring& name) { return L"\"" + name + L"\""; }
 
 bool IsProductExecutable(const EntryPath& path) {
-  const size_t separator = path.relative.rfind(L'\\');
-  return !path.isFolder && IsProductExecutableName(separator == std::wstring::npos
-                                                       ? path.relative
-                                                       : path.relative.substr(separator + 1));
+  return !path.isFolder && IsProductExecutablePath(path.relative);
 }
 
 std::wstring WhyUnsupported(const ZipEntryRecord& entry) {

@@ -12,10 +12,6 @@ namespace {
 
 constexpr DWORD kBufferSize = 1 << 20;
 
-std::wstring LastComponent(const std::wstring& relative) {
-  return relative.substr(relative.rfind(L'\\') + 1);
-}
-
 }  // namespace
 
 std::vector<std::wstring> ProductExecutablePaths(const std::vector<PackageEntry>& entries,
@@ -24,7 +20,7 @@ std::vector<std::wstring> ProductExecutablePaths(const std::vector<PackageEntry>
   for (const PackageEntry& entry : entries) {
     if (entry.isFolder) continue;
     for (const std::wstring& relative : entry.paths)
-      if (IsProductExecutableName(LastComponent(relative)))
+      if (IsProductExecutablePath(relative))
         paths.push_back(folder + L"\\" + relative);
   }
   return paths;

@@ -1,10 +1,9 @@
 #include "net/settings.h"
 
-#include "net/settings_internal.h"
-
 #include "common/constants.h"
 #include "net/http_get.h"
 #include "net/json_fields.h"
+#include "net/settings_internal.h"
 
 DownloaderSettings ParseDownloaderSettings(const std::string& body) {
   DownloaderSettings settings{kParserServiceUrl, L"", L""};
