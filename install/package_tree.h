@@ -25,10 +25,9 @@ class PackageTreeCheck {
  private:
   // The entry's spellings that exist with the right kind and size.
   std::vector<std::wstring> Candidates(const PackageEntry& entry) const;
-  bool HasCrc(const std::wstring& path, const PackageEntry& entry);
 
   std::wstring folder_;
   std::vector<PackageEntry> entries_;
-  std::vector<bool> matched_;
-  std::unique_ptr<char[]> buffer_;
+  std::vector<char> matched_;  // not vector<bool>: two readers set its elements at once
+  std::unique_ptr<char[]> buffers_;  // one per reader
 };
