@@ -35,6 +35,7 @@ struct ContentReaders {
   const std::vector<PackageEntry>& entries;
   const UnreadFiles& unread;
   std::vector<char>& matched;
+  char* helperBuffer;
   std::atomic<size_t> next{0};
   std::atomic<bool> incomplete{false};
 
@@ -46,14 +47,10 @@ struct ContentReaders {
       if (!matched[i]) incomplete = true;
     }
   }
-};
 
-struct HelperRead {
-  ContentReaders* readers;
-  char* buffer;
-  static DWORD WINAPI Run(void* self) {
-    const auto* read = static_cast<HelperRead*>(self);
-    read->readers->Read(read->buffer);
+  static DWORD WINAPI ReadInHelper(void* self) {
+    auto* readers = static_cast<ContentReaders*>(self);
+    readers->Read(readers->helperBuffer);
     return 0;
   }
 };
@@ -90,12 +87,11 @@ bool PackageTreeCheck::Complete() {
   }
   if (unread.empty()) return true;
   if (!buffers_) buffers_.reset(new char[2 * kBufferSize]);
-  ContentReaders readers{entries_, unread, matched_};
-  HelperRead helperRead{&readers, buffers_.get() + kBufferSize};
+  ContentReaders readers{entries_, unread, matched_, buffers_.get() + kBufferSize};
   // Without a second thread, one reader does it all.
-  KernelHandle helper(unread.size() > 1
-                          ? CreateThread(nullptr, 0, HelperRead::Run, &helperRead, 0, nullptr)
-                          : nullptr);
+  KernelHandle helper(unread.size() > 1 ? CreateThread(nullptr, 0, ContentReaders::ReadInHelper,
+                                                       &readers, 0, nullptr)
+                                        : nullptr);
   readers.Read(buffers_.get());
   if (helper) WaitForSingleObject(helper.get(), INFINITE);
   return !readers.incomplete;
