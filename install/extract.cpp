@@ -1,11 +1,6 @@
 #include "install/extract.h"
 
-#include <windows.h>
 #include <shellapi.h>
-#include <shldisp.h>
-
-#include "common/handles.h"
-#include "install/zip_reader.h"
 
 namespace {
 
@@ -21,36 +16,36 @@ void SetPath(Variant& variant, const std::wstring& path) {
 }  // namespace
 
 Extraction ExtractZipToFolder(const std::wstring& packagePath,
-                              const std::wstring& destinationFolder) {
-  ComPtr<IShellDispatch> shell;
+                              const std::wstring& destinationFolder, const WrittenBytes& written) {
+  auto copy = std::make_unique<ShellCopy>();
   if (FAILED(CoCreateInstance(CLSID_Shell, nullptr, CLSCTX_INPROC_SERVER, IID_IShellDispatch,
-                              shell.put_void())))
-    return Extraction::kFailed;
+                              copy->shell.put_void())))
+    return {};
 
   // Declared in the reverse of their release order: package before destination.
   Variant destinationArgument, packageArgument;
   SetPath(packageArgument, packagePath);
   SetPath(destinationArgument, destinationFolder);
-  ComPtr<Folder> destination, package;
-  const HRESULT packageResult = shell->NameSpace(*packageArgument, package.put());
-  const HRESULT destinationResult = shell->NameSpace(*destinationArgument, destination.put());
-  if (FAILED(destinationResult) || !destination) return Extraction::kFailed;
+  const HRESULT packageResult = copy->shell->NameSpace(*packageArgument, copy->package.put());
+  const HRESULT destinationResult =
+      copy->shell->NameSpace(*destinationArgument, copy->destination.put());
+  if (FAILED(destinationResult) || !copy->destination) return {};
   // Without compressed-folder support (switched off, or not there at all) the shell cannot
   // open the package; our own reader then does the shell's copy.
-  if (FAILED(packageResult) || !package)
-    return ExtractZipArchive(packagePath, destinationFolder) ? Extraction::kExtractedAndChecked
-                                                             : Extraction::kFailed;
+  if (FAILED(packageResult) || !copy->package) {
+    if (!ExtractZipArchive(packagePath, destinationFolder, written)) return {};
+    return {Extraction::kExtractedAndChecked, nullptr};
+  }
 
-  ComPtr<FolderItems> items;
-  if (FAILED(package->Items(items.put())) || !items) return Extraction::kFailed;
+  if (FAILED(copy->package->Items(copy->items.put())) || !copy->items) return {};
   // The items argument borrows the reference that `items` holds.
   VARIANT itemsArgument, options;
   VariantInit(&itemsArgument);
   V_VT(&itemsArgument) = VT_DISPATCH;
-  V_DISPATCH(&itemsArgument) = items.get();
+  V_DISPATCH(&itemsArgument) = copy->items.get();
   VariantInit(&options);
   V_VT(&options) = VT_I4;
   V_I4(&options) = kCopyOptions;
-  return SUCCEEDED(destination->CopyHere(itemsArgument, options)) ? Extraction::kHandedToShell
-                                                                  : Extraction::kFailed;
+  if (FAILED(copy->destination->CopyHere(itemsArgument, options))) return {};
+  return {Extraction::kHandedToShell, std::move(copy)};
 }

@@ -8,11 +8,15 @@
 #include "common/constants.h"
 #include "common/handles.h"
 #include "common/install_location.h"
+#include "common/open_file.h"
+#include "common/progress.h"
 #include "common/shared_state.h"
+#include "common/wait.h"
 #include "install/find_executable.h"
 #include "install/install_worker_internal.h"
 #include "install/package_hash.h"
 #include "install/package_tree.h"
+#include "install/replace_check.h"
 #include "install/shortcut.h"
 #include "install/zip_reader.h"
 #include "net/package_download.h"
@@ -22,17 +26,19 @@ namespace {
 constexpr char kNotZipText[] = "下载的安装包不是 zip 压缩包";
 constexpr char kExtractFailedText[] = "解压安装包失败";
 constexpr char kExecutableMissingText[] = "安装包内未找到 霁岚舟.exe";
-constexpr DWORD kSearchPauseMs = 500;
+constexpr DWORD kPauseMs = 500;
+constexpr int kInUseAttempts = 6;            // a scanner's moment, not a running program
+constexpr int kPackageRemovalAttempts = 20;  // the shell may hold the package after its copy
 
 const InstallSteps kInstallSteps = {
     FetchDownloaderSettings, DownloadPackage,       ExtractZipToFolder,
-    FindProductExecutable,   CreateDesktopShortcut, [](DWORD ms) { Sleep(ms); },
+    FindProductExecutable,   CreateDesktopShortcut, PauseDispatching,
     kSearchAttempts,
 };
 
 void CheckPackageSignature(const std::wstring& packagePath) {
-  FileHandle file(CreateFileW(packagePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file = OpenFile(packagePath, GENERIC_READ, kShareAll, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL);
   if (!file) throw std::runtime_error(kNotZipText);
   char header[2] = {};
   DWORD read = 0;
@@ -40,6 +46,19 @@ void CheckPackageSignature(const std::wstring& packagePath) {
   file.reset();
   if (!ok || read != 2 || header[0] != 'P' || header[1] != 'K')
     throw std::runtime_error(kNotZipText);
+}
+
+// Looks at the tree the shell is copying until it is complete, showing how much is in place;
+// the copy is given up once it stands still for the whole budget.
+bool WaitForShellCopy(PackageTreeCheck& tree, ProgressPercent& progress,
+                      const InstallSteps& steps, const std::function<void()>& pause) {
+  return WaitWhileAdvancing(steps.attempts, pause, [&] {
+    const TreeProgress before = tree.progress();
+    const bool complete = tree.Complete();
+    PostProgress(progress.At(tree.progress().bytes));
+    if (complete) return Look::kDone;
+    return tree.progress().AdvancedFrom(before) ? Look::kAdvanced : Look::kStill;
+  });
 }
 
 void RunInstallation(const InstallSteps& steps) {
@@ -57,18 +76,26 @@ void RunInstallation(const InstallSteps& steps) {
   CheckPackageSha256(packagePath, settings.package_sha256);
   CheckPackageSignature(packagePath);
   // The package's own directory tells what a finished extraction holds, before anything is
-  // written: a package without the product is refused at once.
-  auto entries = ListZipEntries(packagePath);
+  // written: a package that neither way of extracting could finish, or that holds no product,
+  // is refused at once.
+  auto entries = ListZipEntries(packagePath, installFolder.size());
   if (!entries) throw std::runtime_error(kExtractFailedText);
   const std::vector<std::wstring> executables = ProductExecutablePaths(*entries, installFolder);
   if (executables.empty()) throw std::runtime_error(kExecutableMissingText);
 
-  const Extraction extraction = steps.extract(packagePath, installFolder);
-  if (extraction == Extraction::kFailed) throw std::runtime_error(kExtractFailedText);
-  // The shell may still be copying when the extraction returns; our reader checked as it wrote.
-  WaitBudget budget(steps.attempts, [&] { steps.pause(kSearchPauseMs); });
+  const auto pause = [&] { steps.pause(kPauseMs); };
   PackageTreeCheck tree(installFolder, std::move(*entries));
-  if (extraction == Extraction::kHandedToShell && !budget.WaitFor([&] { return tree.Complete(); }))
+  CheckReplaceable(tree, installFolder, kInUseAttempts, pause);
+
+  // The bar starts again after the download and follows the extraction.
+  ProgressPercent progress(tree.TotalBytes());
+  PostProgress(progress.At(0));
+  const Extraction extraction = steps.extract(
+      packagePath, installFolder, [&](uint64_t bytes) { PostProgress(progress.Add(bytes)); });
+  if (extraction.outcome == Extraction::kFailed) throw std::runtime_error(kExtractFailedText);
+  // The shell goes on copying after CopyHere has returned; our reader checked as it wrote.
+  if (extraction.outcome == Extraction::kHandedToShell &&
+      !WaitForShellCopy(tree, progress, steps, pause))
     throw std::runtime_error(kExtractFailedText);
 
   const std::wstring executable = steps.findExecutable(installFolder, executables);
@@ -76,9 +103,10 @@ void RunInstallation(const InstallSteps& steps) {
 
   steps.createShortcut(executable, WorkingFolderFor(executable, installFolder));
 
-  // The shell may hold the package a little longer than it copies.
-  budget.WaitFor([&] {
-    return DeleteFileW(packagePath.c_str()) || GetLastError() != ERROR_SHARING_VIOLATION;
+  WaitWhileAdvancing(kPackageRemovalAttempts, pause, [&] {
+    const bool gone =
+        DeleteFileW(packagePath.c_str()) || GetLastError() != ERROR_SHARING_VIOLATION;
+    return gone ? Look::kDone : Look::kStill;
   });
   RemoveDirectoryW(downloadFolder.c_str());  // only when empty
   g_installedFolder = installFolder;
@@ -109,14 +137,6 @@ void PostInstallDone(const std::optional<std::string>& failure) {
 }
 
 }  // namespace
-
-bool WaitBudget::WaitFor(const std::function<bool()>& done) {
-  for (; left_ > 0; --left_) {
-    if (done()) return true;
-    pause_();
-  }
-  return false;
-}
 
 std::wstring WorkingFolderFor(const std::wstring& executablePath,
                               const std::wstring& installFolder) {

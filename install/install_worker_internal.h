@@ -3,9 +3,7 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "install/extract.h"
@@ -17,27 +15,16 @@ constexpr int kSearchAttempts = 600;
 struct InstallSteps {
   DownloaderSettings (*fetchSettings)();
   std::wstring (*downloadPackage)(const DownloaderSettings&, const std::wstring& downloadFolder);
-  Extraction (*extract)(const std::wstring& packagePath, const std::wstring& destinationFolder);
+  Extraction (*extract)(const std::wstring& packagePath, const std::wstring& destinationFolder,
+                        const WrittenBytes& written);
   std::wstring (*findExecutable)(const std::wstring& folder,
                                  const std::vector<std::wstring>& packageExecutables);
   void (*createShortcut)(const std::wstring& executablePath, const std::wstring& workingFolder);
+  // The waits for the shell's copy, for files in use and for the package's removal pause
+  // through this, 500 ms at a time.
   void (*pause)(DWORD milliseconds);
-  // How often a run checks the extracted tree, and then the package's removal, pausing after
-  // each miss.
+  // How many pauses in a row without progress a run waits for the shell's copy.
   int attempts = kSearchAttempts;
-};
-
-// The attempts one run may spend waiting, shared by all its waits.
-class WaitBudget {
- public:
-  WaitBudget(int attempts, std::function<void()> pause)
-      : left_(attempts), pause_(std::move(pause)) {}
-  // Calls done until it holds, pausing after every miss; false once the attempts are spent.
-  bool WaitFor(const std::function<bool()>& done);
-
- private:
-  int left_;
-  std::function<void()> pause_;
 };
 
 // The folder holding the executable: the path before its last '\' or '/', else the

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/handles.h"
+#include "common/open_file.h"
 #include "install/package_hash_internal.h"
 
 namespace {
@@ -37,8 +38,8 @@ std::optional<Sha256Digest> ParseSha256Hex(const std::wstring& text) {
 
 // CryptoAPI lives in advapi32, a Known DLL, so it cannot be planted beside the installer.
 std::optional<Sha256Digest> FileSha256(const std::wstring& path) {
-  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  FileHandle file =
+      OpenFile(path, GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
   HCRYPTPROV providerHandle = 0;
   if (!file || !CryptAcquireContextW(&providerHandle, nullptr, nullptr, PROV_RSA_AES,
                                      CRYPT_VERIFYCONTEXT))

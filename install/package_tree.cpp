@@ -3,10 +3,13 @@
 #include <windows.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <atomic>
+#include <optional>
 #include <utility>
 
 #include "common/handles.h"
+#include "common/open_file.h"
 #include "install/find_executable.h"
 
 namespace {
@@ -15,11 +18,23 @@ constexpr DWORD kBufferSize = 1 << 20;
 
 using UnreadFiles = std::vector<std::pair<size_t, std::vector<std::wstring>>>;
 
+uint64_t SizeOf(const WIN32_FILE_ATTRIBUTE_DATA& data) {
+  return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// The size of a file; nothing for a folder or a missing path.
+std::optional<uint64_t> FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return std::nullopt;
+  return SizeOf(data);
+}
+
 bool HasCrc(const std::wstring& path, const PackageEntry& entry, char* buffer) {
   // Shared every way, so that a copy still writing the file is not disturbed.
-  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return false;
   uLong crc = crc32_z(0, nullptr, 0);
   uint64_t total = 0;
@@ -74,17 +89,49 @@ PackageTreeCheck::PackageTreeCheck(std::wstring folder, std::vector<PackageEntry
       entries_(std::move(entries)),
       matched_(entries_.size(), false) {}
 
+uint64_t PackageTreeCheck::TotalBytes() const {
+  uint64_t total = 0;
+  for (const PackageEntry& entry : entries_)
+    if (!entry.isFolder) total += entry.size;
+  return total;
+}
+
+std::vector<std::pair<std::wstring, uint64_t>> PackageTreeCheck::PresentFiles() const {
+  std::vector<std::pair<std::wstring, uint64_t>> present;
+  for (const PackageEntry& entry : entries_) {
+    if (entry.isFolder) continue;
+    for (const std::wstring& relative : entry.paths) {
+      const std::wstring path = folder_ + L"\\" + relative;
+      if (const auto size = FileSize(path)) present.emplace_back(path, *size);
+    }
+  }
+  return present;
+}
+
 bool PackageTreeCheck::Complete() {
+  progress_ = {};
   UnreadFiles unread;
+  bool allSized = true;
   for (size_t i = 0; i < entries_.size(); ++i) {
-    if (matched_[i]) continue;
-    std::vector<std::wstring> candidates = Candidates(entries_[i]);
-    if (candidates.empty()) return false;
-    if (entries_[i].isFolder)
+    const PackageEntry& entry = entries_[i];
+    if (matched_[i]) {
+      progress_.bytes += entry.size;
+      progress_.entries += entry.isFolder ? 1 : 2;
+      continue;
+    }
+    Look look = LookAt(entry);
+    progress_.bytes += look.bytes;
+    if (look.candidates.empty()) {
+      allSized = false;
+      continue;
+    }
+    ++progress_.entries;
+    if (entry.isFolder)
       matched_[i] = true;
     else
-      unread.emplace_back(i, std::move(candidates));
+      unread.emplace_back(i, std::move(look.candidates));
   }
+  if (!allSized) return false;
   if (unread.empty()) return true;
   if (!buffers_) buffers_.reset(new char[2 * kBufferSize]);
   ContentReaders readers{entries_, unread, matched_, buffers_.get() + kBufferSize};
@@ -94,18 +141,21 @@ bool PackageTreeCheck::Complete() {
                                         : nullptr);
   readers.Read(buffers_.get());
   if (helper) WaitForSingleObject(helper.get(), INFINITE);
+  for (const auto& file : unread) progress_.entries += matched_[file.first] ? 1 : 0;
   return !readers.incomplete;
 }
 
-std::vector<std::wstring> PackageTreeCheck::Candidates(const PackageEntry& entry) const {
-  std::vector<std::wstring> found;
+PackageTreeCheck::Look PackageTreeCheck::LookAt(const PackageEntry& entry) const {
+  Look look;
   for (const std::wstring& relative : entry.paths) {
     const std::wstring path = folder_ + L"\\" + relative;
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) continue;
     const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    const uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    if (isFolder == entry.isFolder && (isFolder || size == entry.size)) found.push_back(path);
+    if (isFolder != entry.isFolder) continue;
+    const uint64_t size = isFolder ? 0 : SizeOf(data);
+    look.bytes = std::max(look.bytes, std::min(size, entry.size));
+    if (size == entry.size) look.candidates.push_back(path);
   }
-  return found;
+  return look;
 }

@@ -2,8 +2,10 @@
 // directory lists it: the test of a finished extraction, whoever did it.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "install/zip_reader.h"
@@ -12,22 +14,43 @@
 std::vector<std::wstring> ProductExecutablePaths(const std::vector<PackageEntry>& entries,
                                                  const std::wstring& folder);
 
+// How much of the package one look found in place.
+struct TreeProgress {
+  uint64_t bytes = 0;   // of the files, each counted up to its size in the package
+  size_t entries = 0;   // one for each folder made, file of its size and file that matched
+  bool AdvancedFrom(const TreeProgress& before) const {
+    return bytes > before.bytes || entries > before.entries;
+  }
+};
+
 // Compares the tree with the entries each time it is asked. Sizes come first, contents only
 // once every size fits, and a file that matched once is not read again.
 class PackageTreeCheck {
  public:
   PackageTreeCheck(std::wstring folder, std::vector<PackageEntry> entries);
 
+  // The bytes of all the package's files.
+  uint64_t TotalBytes() const;
+  // The package's files that the folder holds already, under any spelling, with their sizes:
+  // what an extraction would replace.
+  std::vector<std::pair<std::wstring, uint64_t>> PresentFiles() const;
+
   // True when every folder entry exists as a folder, and every file entry as a file of its
-  // size whose bytes have its CRC-32, each under one of its spellings.
+  // size whose bytes have its CRC-32, each under one of its spellings. Also measures
+  // progress().
   bool Complete();
+  const TreeProgress& progress() const { return progress_; }
 
  private:
-  // The entry's spellings that exist with the right kind and size.
-  std::vector<std::wstring> Candidates(const PackageEntry& entry) const;
+  struct Look {
+    uint64_t bytes = 0;                   // the most of the entry found under one spelling
+    std::vector<std::wstring> candidates;  // spellings of the right kind and size
+  };
+  Look LookAt(const PackageEntry& entry) const;
 
   std::wstring folder_;
   std::vector<PackageEntry> entries_;
   std::vector<char> matched_;  // not vector<bool>: two readers set its elements at once
   std::unique_ptr<char[]> buffers_;  // one per reader
+  TreeProgress progress_;
 };

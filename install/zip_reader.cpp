@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "common/handles.h"
+#include "common/open_file.h"
 #include "install/zip_names.h"
 #include "install/zip_records.h"
 
@@ -20,8 +22,7 @@ constexpr DWORD kBufferSize = 1 << 20;
 class ArchiveFile {
  public:
   explicit ArchiveFile(const std::wstring& path)
-      : file_(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {
+      : file_(OpenFile(path, GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN)) {
     LARGE_INTEGER size = {};
     if (file_ && GetFileSizeEx(file_.get(), &size)) size_ = static_cast<uint64_t>(size.QuadPart);
   }
@@ -107,20 +108,25 @@ std::optional<std::vector<PlannedEntry>> PlanExtraction(ArchiveFile& archive,
 // Writes an entry's bytes, refusing more than it declares, and keeps their CRC.
 class CheckedOutput {
  public:
-  CheckedOutput(HANDLE file, uint64_t expectedSize) : file_(file), expected_(expectedSize) {}
+  CheckedOutput(HANDLE file, uint64_t expectedSize, const WrittenBytes& written)
+      : file_(file), expected_(expectedSize), onWritten_(written) {}
 
   bool Write(const char* data, DWORD size) {
     if (size > expected_ - written_) return false;
     crc_ = crc32_z(crc_, reinterpret_cast<const Bytef*>(data), size);
     written_ += size;
     DWORD done = 0;
-    return size == 0 || (WriteFile(file_, data, size, &done, nullptr) && done == size);
+    if (size == 0) return true;
+    if (!WriteFile(file_, data, size, &done, nullptr) || done != size) return false;
+    if (onWritten_) onWritten_(size);
+    return true;
   }
   bool Matches(uint32_t crc) const { return written_ == expected_ && crc_ == crc; }
 
  private:
   HANDLE file_;
   uint64_t expected_;
+  const WrittenBytes& onWritten_;
   uint64_t written_ = 0;
   uLong crc_ = crc32_z(0, nullptr, 0);
 };
@@ -205,7 +211,7 @@ bool MakeFolders(const std::wstring& destination, const std::wstring& relative) 
 
 // Replaces any file of the same name. A file whose data proves bad is removed again.
 bool WriteEntry(ArchiveFile& archive, const PlannedEntry& entry, const std::wstring& destination,
-                Buffers& buffers) {
+                Buffers& buffers, const WrittenBytes& written) {
   const std::wstring& relative = entry.path.relative;
   if (entry.path.isFolder) return MakeFolders(destination, relative);
   const size_t separator = relative.rfind(L'\\');
@@ -216,11 +222,10 @@ bool WriteEntry(ArchiveFile& archive, const PlannedEntry& entry, const std::wstr
   // Removing the old file rather than truncating it never writes through a link standing at
   // that name, nor waits for the flush some file systems make when a replaced file is closed.
   DeleteFileW(target.c_str());
-  FileHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file = OpenFile(target, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
   if (!file) return false;
   const ZipEntryRecord& record = entry.record;
-  CheckedOutput output(file.get(), record.uncompressedSize);
+  CheckedOutput output(file.get(), record.uncompressedSize, written);
   bool copied = archive.Seek(entry.dataOffset);
   if (copied && record.method == kMethodStored)
     copied = CopyStored(archive, record.compressedSize, output, buffers.in.get());
@@ -233,9 +238,37 @@ bool WriteEntry(ArchiveFile& archive, const PlannedEntry& entry, const std::wstr
   return copied;
 }
 
+// Windows compares file names by its own upper-case table; the invariant upper case of each
+// side gives the same verdict.
+std::wstring FileSystemCase(const std::wstring& name) {
+  std::wstring upper(name);
+  const int size = static_cast<int>(name.size());
+  LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, name.data(), size, upper.data(), size,
+                nullptr, nullptr, 0);
+  return upper;
+}
+
+// Two entries that Windows would store as one: names equal ignoring case, unless both are
+// folders. Only one of them could ever be in place.
+bool HasCaseClash(const std::vector<PackageEntry>& entries) {
+  std::vector<std::tuple<std::wstring, size_t, bool>> names;
+  for (size_t i = 0; i < entries.size(); ++i)
+    for (const std::wstring& path : entries[i].paths)
+      names.emplace_back(FileSystemCase(path), i, entries[i].isFolder);
+  std::sort(names.begin(), names.end());
+  for (size_t k = 1; k < names.size(); ++k) {
+    const auto& [name, index, isFolder] = names[k];
+    const auto& [previousName, previousIndex, previousIsFolder] = names[k - 1];
+    if (name == previousName && index != previousIndex && !(isFolder && previousIsFolder))
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
-bool ExtractZipArchive(const std::wstring& zipPath, const std::wstring& destinationFolder) {
+bool ExtractZipArchive(const std::wstring& zipPath, const std::wstring& destinationFolder,
+                       const WrittenBytes& written) {
   if (!IsFolder(destinationFolder)) return false;
   ArchiveFile archive(zipPath);
   if (!archive) return false;
@@ -243,7 +276,7 @@ bool ExtractZipArchive(const std::wstring& zipPath, const std::wstring& destinat
   if (!plan) return false;
   Buffers buffers;
   for (const PlannedEntry& entry : *plan)
-    if (!WriteEntry(archive, entry, destinationFolder, buffers)) return false;
+    if (!WriteEntry(archive, entry, destinationFolder, buffers, written)) return false;
   return true;
 }
 
@@ -255,21 +288,25 @@ std::optional<std::vector<ZipEntryRecord>> ReadZipDirectory(const std::wstring& 
   return std::move(directory->entries);
 }
 
-std::optional<std::vector<PackageEntry>> ListZipEntries(const std::wstring& zipPath) {
+std::optional<std::vector<PackageEntry>> ListZipEntries(const std::wstring& zipPath,
+                                                        size_t destinationLength) {
   const auto records = ReadZipDirectory(zipPath);
   if (!records) return std::nullopt;
   std::vector<PackageEntry> entries;
   entries.reserve(records->size());
   for (const ZipEntryRecord& record : *records) {
+    if (!IsSupportedEntry(record)) return std::nullopt;
     PackageEntry entry{{}, false, record.uncompressedSize, record.crc};
     for (const std::wstring& name : EntryNameSpellings(record.name, record.flags & kFlagUtf8Name)) {
       auto path = SafeEntryPath(name);
       if (!path) continue;
+      if (!FitsPathLimits(destinationLength, *path)) return std::nullopt;
       entry.isFolder = path->isFolder;
       entry.paths.push_back(std::move(path->relative));
     }
     if (entry.paths.empty()) return std::nullopt;
     entries.push_back(std::move(entry));
   }
+  if (HasCaseClash(entries)) return std::nullopt;
   return entries;
 }

@@ -9,7 +9,8 @@
 
 #include "common/constants.h"
 #include "common/handles.h"
-#include "common/shared_state.h"
+#include "common/open_file.h"
+#include "common/progress.h"
 #include "net/http_get_internal.h"
 
 namespace {
@@ -110,8 +111,7 @@ void ReceiveBody(HINTERNET request, uint64_t announcedLength, bool reportProgres
     if (read == 0) break;
     held += read;
     received += read;
-    if (const auto percent = progress.Add(read))
-      PostMessageW(g_mainWindow, WM_INSTALL_PROGRESS, *percent, 0);
+    PostProgress(progress.Add(read));
   }
   if (held > 0) consume(buffer.data(), held);
   if (received < announcedLength) throw std::runtime_error(kTransferFailedText);
@@ -141,16 +141,6 @@ void WriteChunk(HANDLE file, const char* data, DWORD size) {
   DWORD written = 0;
   if (!WriteFile(file, data, size, &written, nullptr) || written != size)
     throw std::runtime_error(kWriteFailedText);
-}
-
-std::optional<unsigned> ProgressPercent::Add(uint64_t bytes) {
-  received_ += bytes;
-  if (total_ == 0) return std::nullopt;
-  const unsigned percent =
-      received_ >= total_ ? 100 : static_cast<unsigned>(received_ * 100 / total_);
-  if (static_cast<int>(percent) == lastShown_) return std::nullopt;
-  lastShown_ = static_cast<int>(percent);
-  return percent;
 }
 
 std::string HttpGet(const std::wstring& url, const std::wstring& apiKey,
@@ -192,8 +182,8 @@ std::string HttpGet(const std::wstring& url, const std::wstring& apiKey,
   }
 
   // Created only now, so a refused answer leaves an existing file as it was.
-  FileHandle file(CreateFileW(destinationPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file =
+      OpenFile(destinationPath, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
   if (!file) throw std::runtime_error(kWriteFailedText);
   ReceiveBody(request.get(), announcedLength, reportProgress,
               [&](const char* data, DWORD size) { WriteChunk(file.get(), data, size); });

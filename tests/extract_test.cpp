@@ -27,7 +27,8 @@ TEST_F(ExtractTest, UnpacksThePackageTreeIntoTheDestination) {
       .Add(ZipEntry::Folder("bin/plugins/"))
       .Add(ZipEntry::File("readme.txt", "hello"));
   WriteBytes(Package(), builder.Finish());
-  ASSERT_EQ(Extraction::kExtractedAndChecked, ExtractZipToFolder(Package(), Destination()));
+  ASSERT_EQ(Extraction::kExtractedAndChecked,
+            ExtractZipToFolder(Package(), Destination(), {}).outcome);
   EXPECT_EQ(
       std::vector<std::wstring>({L"bin\\", L"bin\\plugins\\", L"bin\\霁岚舟.exe", L"readme.txt"}),
       ListTree(Destination()));
@@ -37,20 +38,21 @@ TEST_F(ExtractTest, UnpacksThePackageTreeIntoTheDestination) {
 TEST_F(ExtractTest, FailsForAPackageThatCannotBeOpened) {
   for (const std::string& bytes : {std::string("PK\x03\x04 not really"), std::string("<html>")}) {
     WriteBytes(Package(), bytes);
-    EXPECT_EQ(Extraction::kFailed, ExtractZipToFolder(Package(), Destination()));
+    EXPECT_EQ(Extraction::kFailed, ExtractZipToFolder(Package(), Destination(), {}).outcome);
   }
-  EXPECT_EQ(Extraction::kFailed, ExtractZipToFolder(root_ / L"missing.zip", Destination()));
+  EXPECT_EQ(Extraction::kFailed,
+            ExtractZipToFolder(root_ / L"missing.zip", Destination(), {}).outcome);
   EXPECT_TRUE(ListTree(Destination()).empty());
 }
 
 TEST_F(ExtractTest, FailsForAMissingDestinationAndCreatesNothing) {
-  EXPECT_EQ(Extraction::kFailed, ExtractZipToFolder(Package(), root_ / L"missing"));
+  EXPECT_EQ(Extraction::kFailed, ExtractZipToFolder(Package(), root_ / L"missing", {}).outcome);
   EXPECT_FALSE(PathExists(root_ / L"missing"));
 }
 
 TEST_F(ExtractTest, FailsForAPackageTheReaderRefuses) {
   ZipBuilder builder;
   WriteBytes(Package(), builder.Add(ZipEntry::File("../霁岚舟.exe", "MZ")).Finish());
-  EXPECT_EQ(Extraction::kFailed, ExtractZipToFolder(Package(), Destination()));
+  EXPECT_EQ(Extraction::kFailed, ExtractZipToFolder(Package(), Destination(), {}).outcome);
   EXPECT_FALSE(PathExists(root_ / L"霁岚舟.exe"));
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "common/handles.h"
+#include "common/progress.h"
 #include "net/http_get.h"
 #include "net/http_get_internal.h"
 #include "support/failure.h"

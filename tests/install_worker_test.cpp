@@ -1,12 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <oaidl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
-#include "common/shared_state.h"
 #include "common/handles.h"
+#include "common/shared_state.h"
+#include "common/wait.h"
 #include "install/find_executable.h"
 #include "install/install_worker_internal.h"
 #include "install/zip_names.h"
@@ -16,8 +23,10 @@
 
 namespace {
 
-// The package's tree, its executable first. The last name is unflagged UTF-8, as Info-ZIP
-// writes it; the fake shell writes it under its OEM spelling.
+constexpr char kInUseText[] = "安装目录中有文件正在使用，请关闭霁岚舟后重试";
+
+// The package's tree, its executable first, files deflated. The last name is unflagged UTF-8,
+// as Info-ZIP writes it; the fake shell writes it under its OEM spelling.
 const struct {
   const char* name;
   const char* data;  // null for a folder
@@ -27,12 +36,14 @@ const struct {
              {"data/", nullptr, false},
              {"说明/readme.txt", "read me", false}};
 
-std::string Package() {
+std::string Package(const std::vector<ZipEntry>& more = {}) {
   ZipBuilder zip;
   for (const auto& item : kTree) {
-    ZipEntry entry = item.data ? ZipEntry::File(item.name, item.data) : ZipEntry::Folder(item.name);
+    ZipEntry entry = item.data ? ZipEntry::File(item.name, item.data).Deflated()
+                               : ZipEntry::Folder(item.name);
     zip.Add(item.utf8 ? entry.Utf8() : entry);
   }
+  for (const ZipEntry& entry : more) zip.Add(entry);
   return zip.Finish();
 }
 
@@ -46,21 +57,68 @@ std::wstring Landed(const std::wstring& destination, size_t index) {
 // thread of its own after the extraction has returned.
 enum class Copy { kFails, kOurReader, kNever, kWhole, kHalf, kOneByteShort, kWrongBytes };
 
-// The executable first, then the rest with pauses; the package is held a while after the last.
-void CopyLikeTheShell(std::wstring package, std::wstring destination, Copy mode) {
-  FileHandle held(CreateFileW(package.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr));
-  const size_t count = mode == Copy::kHalf ? 2 : std::size(kTree);
-  for (size_t i = 0; i < count; ++i, Sleep(5)) {
-    const std::wstring path = Landed(destination, i);
-    MakeFolders(kTree[i].data ? path.substr(0, path.rfind(L'\\')) : path);
-    if (!kTree[i].data) continue;
-    std::string data = kTree[i].data;
-    if (i + 1 == std::size(kTree) && mode == Copy::kOneByteShort) data.pop_back();
-    if (i + 1 == std::size(kTree) && mode == Copy::kWrongBytes) data[0] ^= 1;
-    WriteBytes(path, data);
+// An object of the worker's apartment that the shell's copy calls into; only the apartment's
+// thread may run it, so each call waits until that thread dispatches.
+class CalledBack : public IDispatch {
+ public:
+  std::atomic<int> calls{0};
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = iid == IID_IUnknown || iid == IID_IDispatch ? this : nullptr;
+    return *out ? S_OK : E_NOINTERFACE;
   }
-  Sleep(200);
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    ++calls;
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
+                                   EXCEPINFO*, UINT*) override {
+    return E_NOTIMPL;
+  }
+};
+
+// The executable first, then the rest; before each item it calls back into the worker's
+// apartment when given a way to. The package is held a while after the last item.
+void CopyLikeTheShell(std::wstring package, std::wstring destination, Copy mode,
+                      DWORD byteMs, IStream* callBack, ULONGLONG* lastWrite) {
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  {
+    ComPtr<IDispatch> apartment;
+    if (callBack) CoGetInterfaceAndReleaseStream(callBack, IID_IDispatch, apartment.put_void());
+    FileHandle held(CreateFileW(package.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    const size_t count = mode == Copy::kHalf ? 2 : std::size(kTree);
+    for (size_t i = 0; i < count; ++i, Sleep(5)) {
+      UINT unused;
+      if (apartment) apartment->GetTypeInfoCount(&unused);
+      const std::wstring path = Landed(destination, i);
+      MakeFolders(kTree[i].data ? path.substr(0, path.rfind(L'\\')) : path);
+      if (!kTree[i].data) continue;
+      std::string data = kTree[i].data;
+      if (i + 1 == std::size(kTree) && mode == Copy::kOneByteShort) data.pop_back();
+      if (i + 1 == std::size(kTree) && mode == Copy::kWrongBytes) data[0] ^= 1;
+      // A slow copy grows each file a byte at a time.
+      FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  CREATE_ALWAYS, 0, nullptr));
+      const DWORD piece = byteMs ? 1 : static_cast<DWORD>(data.size());
+      for (size_t at = 0; at < data.size(); at += piece) {
+        if (at > 0) Sleep(byteMs);
+        DWORD written = 0;
+        WriteFile(file.get(), &data[at], piece, &written, nullptr);
+      }
+      file.reset();
+      *lastWrite = GetTickCount64();
+    }
+    Sleep(200);
+  }
+  CoUninitialize();
 }
 
 // What the fake stages saw and are told to do; the stages are plain function pointers.
@@ -68,13 +126,19 @@ struct Script {
   std::string packageBytes = Package();
   bool settingsFail = false;
   Copy copy = Copy::kOurReader;
+  DWORD copyByteMs = 0;      // 0: each file written at once
+  bool copyCallsBack = false;
   DWORD realPauseMs = 0;
+  DWORD scannerHoldsPackageMs = 0;
   std::string shortcutError;
   std::wstring packageSha256;
 
   std::wstring downloadFolderSeen;
   std::wstring extractedInto;
   std::thread copier;
+  CalledBack calledBack;
+  ULONGLONG lastWrite = 0, shortcutAt = 0;
+  std::optional<FileHolder> scanner;
   std::vector<DWORD> pauses;
   std::wstring shortcutTarget, shortcutFolder;
   std::string lastFileAtShortcut;
@@ -88,34 +152,44 @@ DownloaderSettings FakeSettings() {
 std::wstring FakeDownload(const DownloaderSettings& settings, const std::wstring& folder) {
   EXPECT_EQ(L"https://host/p.zip", settings.download_url);
   g_script->downloadFolderSeen = folder;
-  WriteBytes(folder + L"\\Tovarelin.zip", g_script->packageBytes);
-  return folder + L"\\Tovarelin.zip";
+  const std::wstring package = folder + L"\\Tovarelin.zip";
+  WriteBytes(package, g_script->packageBytes);
+  if (g_script->scannerHoldsPackageMs)
+    g_script->scanner.emplace(package, g_script->scannerHoldsPackageMs);
+  return package;
 }
-Extraction FakeExtract(const std::wstring& package, const std::wstring& destination) {
+Extraction FakeExtract(const std::wstring& package, const std::wstring& destination,
+                       const WrittenBytes&) {
   g_script->extractedInto = destination;
   switch (g_script->copy) {
     case Copy::kFails:
-      return Extraction::kFailed;
+      return {};
     case Copy::kOurReader:  // it checked what it wrote: the rest is left out to show no re-reading
       MakeFolders(destination + L"\\bin");
       WriteBytes(Landed(destination, 0), kTree[0].data);
-      return Extraction::kExtractedAndChecked;
+      return {Extraction::kExtractedAndChecked, nullptr};
     case Copy::kNever:
-      return Extraction::kHandedToShell;
-    default:
-      g_script->copier = std::thread(CopyLikeTheShell, package, destination, g_script->copy);
-      return Extraction::kHandedToShell;
+      return {Extraction::kHandedToShell, nullptr};
+    default: {
+      IStream* callBack = nullptr;
+      if (g_script->copyCallsBack)
+        CoMarshalInterThreadInterfaceInStream(IID_IDispatch, &g_script->calledBack, &callBack);
+      g_script->copier = std::thread(CopyLikeTheShell, package, destination, g_script->copy,
+                                     g_script->copyByteMs, callBack, &g_script->lastWrite);
+      return {Extraction::kHandedToShell, nullptr};
+    }
   }
 }
 void FakeShortcut(const std::wstring& target, const std::wstring& folder) {
   if (!g_script->shortcutError.empty()) throw std::runtime_error(g_script->shortcutError);
+  g_script->shortcutAt = GetTickCount64();
   g_script->shortcutTarget = target;
   g_script->shortcutFolder = folder;
   g_script->lastFileAtShortcut = ReadBytes(Landed(g_script->extractedInto, std::size(kTree) - 1));
 }
 void FakePause(DWORD ms) {
   g_script->pauses.push_back(ms);
-  Sleep(g_script->realPauseMs);
+  PauseDispatching(g_script->realPauseMs);
 }
 
 const InstallSteps kFakeSteps = {FakeSettings, FakeDownload, FakeExtract, FindProductExecutable,
@@ -153,13 +227,30 @@ class InstallWorkerTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(InstallWorkerTest, SucceedsOnceTheShellsCopyHasLandedAndCleansUpAfterIt) {
+// The shell's way: a scanner holds the fresh package for 2 s, then the copy takes far longer
+// than the budget of pauses without progress, calling back into the worker's apartment.
+TEST_F(InstallWorkerTest, SucceedsOnceTheShellsSlowCopyHasLandedAndCleansUpAfterIt) {
+  InstallSteps shortBudget = kFakeSteps;
+  shortBudget.attempts = 10;
   script_.copy = Copy::kWhole;
-  script_.realPauseMs = 10;
-  const auto done = Run();
+  script_.copyByteMs = 40;
+  script_.copyCallsBack = true;
+  script_.realPauseMs = 20;
+  script_.scannerHoldsPackageMs = 2000;
+  const auto done = Run(shortBudget);
   ASSERT_EQ(1u, done.size());
   EXPECT_EQ(1u, done[0].wParam);
   EXPECT_EQ(nullptr, done[0].text);
+
+  script_.copier.join();
+  EXPECT_EQ(static_cast<int>(std::size(kTree)), script_.calledBack.calls.load());
+  EXPECT_GT(script_.pauses.size(), 3u * shortBudget.attempts) << "the copy was not slow";
+  std::printf("last file to shortcut: %llu ms\n", script_.shortcutAt - script_.lastWrite);
+  const std::vector<unsigned> progress = window_.Progress();
+  ASSERT_GE(progress.size(), 3u);
+  EXPECT_EQ(0u, progress.front());
+  EXPECT_EQ(100u, progress.back());
+  EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
 
   EXPECT_EQ("read me", script_.lastFileAtShortcut);  // the last file had landed whole
   EXPECT_EQ(std::vector<DWORD>(script_.pauses.size(), 500), script_.pauses);
@@ -215,6 +306,7 @@ TEST_F(InstallWorkerTest, ExtractionThatFailsOrNeverLandsIsReportedWithin600Paus
   }
 }
 
+// Each fails after one budget of pauses in a row without progress, whatever came before.
 TEST_F(InstallWorkerTest, ACopyThatStopsOrWritesAFileWrongIsNotASuccess) {
   InstallSteps shortBudget = kFakeSteps;
   shortBudget.attempts = 20;
@@ -225,7 +317,8 @@ TEST_F(InstallWorkerTest, ACopyThatStopsOrWritesAFileWrongIsNotASuccess) {
     script_.pauses.clear();
     ExpectFailure("解压安装包失败", shortBudget);
     script_.copier.join();
-    EXPECT_EQ(std::vector<DWORD>(20, 500), script_.pauses);
+    EXPECT_GE(script_.pauses.size(), 20u);
+    EXPECT_LE(script_.pauses.size(), 20u + std::size(kTree));
     EXPECT_TRUE(script_.shortcutTarget.empty());
     EXPECT_TRUE(PathExists(InstallFolder() + L"\\_download\\Tovarelin.zip"));
   }
@@ -250,13 +343,50 @@ TEST_F(InstallWorkerTest, AnExceptionWithoutTextStillReportsAFailure) {
   EXPECT_EQ(nullptr, done[0].text) << "the window shows its own text";
 }
 
-TEST(WaitBudget, PausesOnlyAfterMissesAndSharesItsAttemptsAcrossWaits) {
-  int calls = 0, pauses = 0;
-  WaitBudget budget(10, [&] { ++pauses; });
-  EXPECT_TRUE(budget.WaitFor([&] { return ++calls == 7; }));
+// An installed version with a file held by another process: nothing is extracted and nothing
+// of it changes; the run ends after the short wait for a scanner.
+TEST_F(InstallWorkerTest, AFileInUseFailsAtOnceAndReplacesNothing) {
+  script_.copy = Copy::kWhole;
+  std::vector<std::wstring> installed;
+  for (size_t i = 0; i < std::size(kTree); ++i)
+    if (kTree[i].data) installed.push_back(Landed(InstallFolder(), i));
+  for (const std::wstring& path : installed) {
+    MakeFolders(path.substr(0, path.rfind(L'\\')));
+    WriteBytes(path, "version 1");
+  }
+  {
+    const FileHolder running(installed[1], INFINITE);
+    ExpectFailure(kInUseText);
+  }
+  EXPECT_TRUE(script_.extractedInto.empty());
+  EXPECT_EQ(std::vector<DWORD>(6, 500), script_.pauses);
+  for (const std::wstring& path : installed) EXPECT_EQ("version 1", ReadBytes(path));
+}
+
+// What neither the shell nor our reader could finish is refused before either starts.
+TEST_F(InstallWorkerTest, PackagesThatCannotBeFinishedAreRefusedBeforeExtraction) {
+  script_.copy = Copy::kWhole;
+  for (const ZipEntry& entry : {ZipEntry::File("BIN/App.DLL", "other"),
+                                ZipEntry::File("bin/secret.dat", "x").Encrypted(),
+                                ZipEntry::File("data/CON", "device")}) {
+    script_.packageBytes = Package({entry});
+    ExpectFailure("解压安装包失败");
+    EXPECT_TRUE(script_.extractedInto.empty()) << entry.name;
+  }
+}
+
+TEST(WaitWhileAdvancing, SpendsItsAttemptsOnlyOnPausesWithoutProgress) {
+  int looks = 0, pauses = 0;
+  const auto pause = [&] { ++pauses; };
+  EXPECT_TRUE(WaitWhileAdvancing(10, pause, [&] {
+    return ++looks == 7 ? Look::kDone : Look::kStill;
+  })) << "done at the 7th look, after 6 pauses";
   EXPECT_EQ(6, pauses);
-  EXPECT_FALSE(budget.WaitFor([] { return false; }));
-  EXPECT_EQ(10, pauses);
+  looks = pauses = 0;
+  EXPECT_FALSE(WaitWhileAdvancing(3, pause, [&] {
+    return ++looks % 3 == 0 && looks < 10 ? Look::kAdvanced : Look::kStill;
+  }));
+  EXPECT_EQ(11, pauses) << "advances at looks 3, 6 and 9; then three pauses without";
 }
 
 TEST(WorkingFolder, IsTheFolderBeforeTheLastSeparator) {

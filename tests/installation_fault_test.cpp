@@ -120,6 +120,30 @@ TEST_F(InstallationFault, ZipWithoutTheExecutableIsReportedWithinSeconds) {
   EXPECT_FALSE(PathExists(DesktopShortcutPath()));
 }
 
+// A running 霁岚舟 holds its executable: the run stops before anything is written.
+TEST_F(InstallationFault, FileInUseIsReportedWithinSecondsAndReplacesNothing) {
+  const std::wstring product = InstallFolderOn(L'C') + L"\\Tovarelin";
+  MakeFolders(product + L"\\bin");
+  WriteBytes(ProductExeIn(InstallFolderOn(L'C')), "MZ version 1");
+  WriteBytes(product + L"\\README.txt", "version 1");
+  const std::vector<std::wstring> installed = ListTree(product);
+  ServePackage(HttpResponse::Body(ProductPackage()));
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+  {
+    const FileHolder running(ProductExeIn(InstallFolderOn(L'C')), INFINITE);
+    const ULONGLONG pressed = GetTickCount64();
+    installer.PressButton();
+    ExpectFailure(installer, L"安装目录中有文件正在使用，请关闭霁岚舟后重试");
+    const double seconds = (GetTickCount64() - pressed) / 1000.0;
+    std::printf("reported and dismissed %.1f s after the press\n", seconds);
+    EXPECT_LT(seconds, 10.0);
+  }
+  EXPECT_EQ(installed, ListTree(product));
+  EXPECT_EQ("MZ version 1", ReadBytes(ProductExeIn(InstallFolderOn(L'C'))));
+  EXPECT_EQ("version 1", ReadBytes(product + L"\\README.txt"));
+}
+
 TEST_F(InstallationFault, FullDriveIsReported) {
   ULARGE_INTEGER total = {};
   if (!GetDiskFreeSpaceExW(L"F:\\", nullptr, &total, nullptr) || total.QuadPart > kSmallDriveBytes)

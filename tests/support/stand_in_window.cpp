@@ -11,6 +11,8 @@ StandInWindow::StandInWindow(const std::wstring& installDrive)
       savedBar_(g_progressBar),
       savedDrives_(g_installDrives),
       savedInstalled_(g_installedFolder) {
+  SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Collect));
   g_mainWindow = window_;
   g_driveCombo = nullptr;
   g_locationLabel = nullptr;
@@ -30,18 +32,31 @@ StandInWindow::~StandInWindow() {
   g_installedFolder = savedInstalled_;
 }
 
-std::vector<unsigned> StandInWindow::Progress() {
+LRESULT CALLBACK StandInWindow::Collect(HWND window, UINT message, WPARAM wParam,
+                                       LPARAM lParam) {
+  auto* self = reinterpret_cast<StandInWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (message == WM_INSTALL_PROGRESS) {
+    self->progress_.push_back(static_cast<unsigned>(wParam));
+    return 0;
+  }
+  if (message == WM_INSTALL_DONE) {
+    self->done_.push_back({wParam, std::unique_ptr<char[]>(reinterpret_cast<char*>(lParam))});
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void StandInWindow::DispatchPosted() const {
   MSG message;
-  while (PeekMessageW(&message, window_, WM_INSTALL_PROGRESS, WM_INSTALL_PROGRESS, PM_REMOVE))
-    progress_.push_back(static_cast<unsigned>(message.wParam));
+  while (PeekMessageW(&message, window_, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+}
+
+std::vector<unsigned> StandInWindow::Progress() {
+  DispatchPosted();
   return progress_;
 }
 
 std::vector<DoneMessage> StandInWindow::TakeDone() {
-  std::vector<DoneMessage> done;
-  MSG message;
-  while (PeekMessageW(&message, window_, WM_INSTALL_DONE, WM_INSTALL_DONE, PM_REMOVE))
-    done.push_back({message.wParam,
-                    std::unique_ptr<char[]>(reinterpret_cast<char*>(message.lParam))});
-  return done;
+  DispatchPosted();
+  return std::move(done_);
 }

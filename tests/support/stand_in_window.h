@@ -1,5 +1,6 @@
 // Stands in for the installer's window while the install worker or the transfer runs on the
-// test thread: a message-only window that collects what they post to it.
+// test thread: a message-only window that collects what they post to it, also when the
+// worker's pauses dispatch the thread's messages.
 #pragma once
 
 #include <windows.h>
@@ -29,8 +30,12 @@ class StandInWindow {
   std::vector<DoneMessage> TakeDone();
 
  private:
+  static LRESULT CALLBACK Collect(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void DispatchPosted() const;
+
   HWND window_;
   std::vector<unsigned> progress_;
+  std::vector<DoneMessage> done_;
   HWND savedMain_, savedCombo_, savedLabel_, savedBar_;
   std::vector<std::wstring> savedDrives_;
   std::wstring savedInstalled_;

@@ -1,0 +1,22 @@
+#include "common/wait.h"
+
+void PauseDispatching(DWORD milliseconds) {
+  const ULONGLONG end = GetTickCount64() + milliseconds;
+  for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT,
+                                MWMO_INPUTAVAILABLE);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  }
+}
+
+bool WaitWhileAdvancing(int attempts, const std::function<void()>& pause,
+                        const std::function<Look()>& look) {
+  for (int still = 0;; ++still) {
+    const Look seen = look();
+    if (seen == Look::kDone) return true;
+    if (seen == Look::kAdvanced) still = 0;
+    if (still == attempts) return false;
+    pause();
+  }
+}
