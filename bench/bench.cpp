@@ -8,6 +8,8 @@
 //   tovarelin_bench extract ZIP FOLDER    ExtractZipArchive into an existing folder
 //   tovarelin_bench complete ZIP FOLDER   the run's completion check of FOLDER against ZIP,
 //                                         every file read back as after the shell's copy
+//   tovarelin_bench look ZIP FOLDER REPEATS  the look at FOLDER that each of the run's pauses
+//                                         makes while the shell copies, REPEATS times
 //   tovarelin_bench find ROOT REPEATS EXE FindProductExecutable, REPEATS times, EXE the
 //                                         package's executable
 #include <windows.h>
@@ -117,10 +119,30 @@ void Extract(const std::wstring& zip, const std::wstring& folder) {
 
 void Complete(const std::wstring& zip, const std::wstring& folder) {
   Stopwatch watch;
-  auto entries = ListZipEntries(zip);
+  auto entries = ListZipEntries(zip, folder.size());
   const bool ok = entries && PackageTreeCheck(folder, std::move(*entries)).Complete();
   const double seconds = watch.Seconds();
   JsonLine().Add("seconds", seconds).Add("ok", ok).Print();
+}
+
+void Look(const std::wstring& zip, const std::wstring& folder, int repeats) {
+  auto entries = ListZipEntries(zip, folder.size());
+  if (!entries) throw std::runtime_error("cannot list the package");
+  const size_t count = entries->size();
+  PackageTreeCheck tree(folder, std::move(*entries));
+  std::string times = "[";
+  bool complete = false;
+  for (int i = 0; i < repeats; ++i) {
+    Stopwatch watch;
+    complete = tree.Complete();
+    times += (i ? ", " : "") + std::to_string(watch.Seconds());
+  }
+  JsonLine()
+      .Add("seconds", times + "]")
+      .Add("entries", static_cast<std::uint64_t>(count))
+      .Add("bytes_in_place", tree.progress().bytes)
+      .Add("complete", complete)
+      .Print();
 }
 
 void Find(const std::wstring& root, int repeats, const std::wstring& packageExecutable) {
@@ -149,10 +171,11 @@ void Run(const std::vector<std::wstring>& args) {
   if (command == L"hash" && args.size() == 2) return Hash(args[1]);
   if (command == L"extract" && args.size() == 3) return Extract(args[1], args[2]);
   if (command == L"complete" && args.size() == 3) return Complete(args[1], args[2]);
+  if (command == L"look" && args.size() == 4) return Look(args[1], args[2], std::stoi(args[3]));
   if (command == L"find" && args.size() == 4) return Find(args[1], std::stoi(args[2]), args[3]);
   throw std::runtime_error(
       "usage: download URL FILE | ceiling URL [FILE] | hash FILE | extract ZIP FOLDER | "
-      "complete ZIP FOLDER | find ROOT REPEATS EXE");
+      "complete ZIP FOLDER | look ZIP FOLDER REPEATS | find ROOT REPEATS EXE");
 }
 }  // namespace
 

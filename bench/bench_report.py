@@ -111,6 +111,14 @@ def _extraction(t, d, ratios):
           "<= 0.25", check <= 0.25, "check_vs_extraction")
 
 
+def _look(t, d):
+    t.row("look", "tree look each pause, %d entries" % d["entries"], "")
+    for figure, key, name in (("nothing in place (ms)", "empty_seconds", "look_empty"),
+                              ("all in place but one byte (ms)", "full_seconds", "look_full")):
+        ms = [s * 1000 for s in d[key]]
+        t.row("", figure, _runs(ms), "<= 100", _median(ms) <= 100, name)
+
+
 def _search(t, d):
     t.row("search", "entries in tree; passed before find", "%d; %d" % (d["entries"], d["entries_before_match"]))
     t.row("", "product at the end of the walk (ms)", _runs([s * 1000 for s in d["found_seconds"]]))
@@ -142,6 +150,7 @@ def evaluate(results):
         "extraction": lambda d: _extraction(t, d, ratios),
         "extraction_memory": lambda d: _growth(t, "peak WS, one entry %s MiB / %s MiB", d, growth,
                                                "extraction"),
+        "look": lambda d: _look(t, d),
         "search": lambda d: _search(t, d),
         "size": lambda d: _size(t, d),
     }

@@ -35,6 +35,8 @@ SETTINGS = {  # name: (environment variable, default)
     "extract_files": ("BENCH_EXTRACT_FILES", 3000),
     "single_entry_mib": ("BENCH_SINGLE_ENTRY_MIB", 256),
     "search_entries": ("BENCH_SEARCH_ENTRIES", 20000),
+    "look_entries": ("BENCH_LOOK_ENTRIES", 20000),
+    "look_mib": ("BENCH_LOOK_MIB", 40),
 }
 
 
@@ -254,6 +256,29 @@ def measure_extraction_memory(cfg, bench, data, work):
     return {"peak_working_set": peaks}
 
 
+def measure_look(cfg, bench, data, work):
+    """The look at the tree that each pause makes while the shell copies: over an empty folder,
+    and over the whole tree with one byte of one file still missing, so that every entry is
+    looked at and no content is read yet."""
+    log("look: making the %d MiB package of %d files (once)" % (cfg["look_mib"], cfg["look_entries"]))
+    package = bench_data.package_zip(data, cfg["look_mib"], cfg["look_entries"])
+    folder = fresh_folder(os.path.join(work, "look"))
+    log("look: %d times over an empty folder" % cfg["runs"])
+    empty = bench.run("look", windows_path(package), windows_path(folder), str(cfg["runs"]))
+    extract_ours(bench, package, folder)
+    product = os.path.join(folder, "Tovarelin", bench_data.PRODUCT_EXE)
+    os.truncate(product, os.path.getsize(product) - 1)
+    log("look: %d times over the whole tree but one byte" % cfg["runs"])
+    full = bench.run("look", windows_path(package), windows_path(folder), str(cfg["runs"]))
+    shutil.rmtree(folder)
+    _, size, _ = zip_summary(package)
+    if empty["bytes_in_place"] != 0 or full["bytes_in_place"] != size - 1 or full["complete"]:
+        raise RuntimeError("the look measured %d and %d bytes in place of %d"
+                           % (empty["bytes_in_place"], full["bytes_in_place"], size))
+    return {"entries": full["entries"], "empty_seconds": empty["seconds"],
+            "full_seconds": full["seconds"]}
+
+
 def measure_search(cfg, bench, data):
     root, exe = bench_data.search_tree(data, cfg["search_entries"])
     log("search: FindProductExecutable %d times, with the product last and with none" % cfg["runs"])
@@ -315,6 +340,7 @@ def main():
     phase("hash", measure_hash, cfg, bench, os.path.join(data, "www"))
     phase("extraction", measure_extraction, cfg, bench, data, work)
     phase("extraction_memory", measure_extraction_memory, cfg, bench, data, work)
+    phase("look", measure_look, cfg, bench, data, work)
     phase("search", measure_search, cfg, bench, data)
     phase("size", measure_size, build)
     shutil.rmtree(work, ignore_errors=True)

@@ -28,6 +28,7 @@ def results(httpget, ceiling, messages, small_peak, large_peak, size, imports, c
                        "stand_in_mib_s": [50.0], "unzip_mib_s": [100.0],
                        "extract_seconds": [4.0, 2.0], "check_seconds": check},
         "extraction_memory": {"error": "not run"},
+        "look": {"entries": 10, "empty_seconds": [0.05], "full_seconds": [0.1]},
         "search": {"entries": 10, "entries_before_match": 9, "found_seconds": [0.1],
                    "none_seconds": [0.1]},
         "size": {"bytes": size, "imports": imports, "delay_loaded": ["winhttp.dll"],
