@@ -1,13 +1,27 @@
 #include "common/wait.h"
 
+namespace {
+
+void DispatchPosted() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+}
+
+}  // namespace
+
 void PauseDispatching(DWORD milliseconds) {
   const ULONGLONG end = GetTickCount64() + milliseconds;
   for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
     MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT,
                                 MWMO_INPUTAVAILABLE);
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    DispatchPosted();
   }
+}
+
+void WaitDispatching(HANDLE object) {
+  while (MsgWaitForMultipleObjectsEx(1, &object, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
+         WAIT_OBJECT_0 + 1)
+    DispatchPosted();
 }
 
 bool WaitWhileAdvancing(int attempts, const std::function<void()>& pause,

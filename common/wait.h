@@ -11,6 +11,8 @@
 // objects it was given from a thread of its own, and would wait for good on a thread that
 // only sleeps.
 void PauseDispatching(DWORD milliseconds);
+// Waits for the object (a thread, an event) in the same way.
+void WaitDispatching(HANDLE object);
 
 enum class Look { kDone, kAdvanced, kStill };
 

@@ -10,6 +10,7 @@
 
 #include "common/handles.h"
 #include "common/open_file.h"
+#include "common/wait.h"
 #include "install/find_executable.h"
 
 namespace {
@@ -140,7 +141,7 @@ bool PackageTreeCheck::Complete() {
                                                        &readers, 0, nullptr)
                                         : nullptr);
   readers.Read(buffers_.get());
-  if (helper) WaitForSingleObject(helper.get(), INFINITE);
+  if (helper) WaitDispatching(helper.get());
   for (const auto& file : unread) progress_.entries += matched_[file.first] ? 1 : 0;
   return !readers.incomplete;
 }

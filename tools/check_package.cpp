@@ -8,6 +8,7 @@
 
 #include "common/code_pages.h"
 #include "common/constants.h"
+#include "common/install_location.h"
 #include "install/package_check.h"
 #include "install/package_hash.h"
 #include "install/zip_reader.h"
@@ -60,7 +61,11 @@ int wmain(int argc, wchar_t** argv) {
     Print(L"FAILED: " + package + L" cannot be read as a zip archive");
     return 2;
   }
-  const PackageCheck check = CheckPackageEntries(*entries);
+  PackageCheck check = CheckPackageEntries(*entries);
+  const std::wstring folder = InstallFolderForDrive(kDefaultDriveRoot);
+  if (check.problems.empty() && !ListZipEntries(package, folder.size()))
+    check.problems.push_back(L"two entries whose names differ only in case, or a path too long "
+                             L"below " + folder + L": the installer refuses the package");
   Print(L"package: " + package + L" (" + std::to_wstring(entries->size()) + L" entries)");
   PrintFinds(L"Windows shell, unmarked names in code page 936", check.shellFinds);
   PrintFinds(L"installer's own reader", check.readerFinds);
