@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <optional>
+#include <set>
 #include <utility>
 
 #include "common/handles.h"
@@ -18,6 +19,20 @@ namespace {
 constexpr DWORD kBufferSize = 1 << 20;
 
 using UnreadFiles = std::vector<std::pair<size_t, std::vector<std::wstring>>>;
+
+// Folders found missing in one look, so that their entries are not asked for one by one.
+using MissingFolders = std::set<std::wstring>;
+
+bool AttributesOf(const std::wstring& path, MissingFolders& missing,
+                  WIN32_FILE_ATTRIBUTE_DATA& data) {
+  const size_t slash = path.rfind(L'\\');
+  if (!missing.empty() && missing.count(path.substr(0, slash))) return false;
+  if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return true;
+  std::wstring parent = path.substr(0, slash);
+  if (GetFileAttributesW(parent.c_str()) == INVALID_FILE_ATTRIBUTES)
+    missing.insert(std::move(parent));
+  return false;
+}
 
 uint64_t SizeOf(const WIN32_FILE_ATTRIBUTE_DATA& data) {
   return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -85,10 +100,11 @@ std::vector<std::wstring> ProductExecutablePaths(const std::vector<PackageEntry>
   return paths;
 }
 
-PackageTreeCheck::PackageTreeCheck(std::wstring folder, std::vector<PackageEntry> entries)
-    : folder_(std::move(folder)),
-      entries_(std::move(entries)),
-      matched_(entries_.size(), false) {}
+PackageTreeCheck::PackageTreeCheck(const std::wstring& folder, std::vector<PackageEntry> entries)
+    : entries_(std::move(entries)), matched_(entries_.size(), false) {
+  for (PackageEntry& entry : entries_)
+    for (std::wstring& path : entry.paths) path = folder + L"\\" + path;
+}
 
 uint64_t PackageTreeCheck::TotalBytes() const {
   uint64_t total = 0;
@@ -101,16 +117,15 @@ std::vector<std::pair<std::wstring, uint64_t>> PackageTreeCheck::PresentFiles() 
   std::vector<std::pair<std::wstring, uint64_t>> present;
   for (const PackageEntry& entry : entries_) {
     if (entry.isFolder) continue;
-    for (const std::wstring& relative : entry.paths) {
-      const std::wstring path = folder_ + L"\\" + relative;
+    for (const std::wstring& path : entry.paths)
       if (const auto size = FileSize(path)) present.emplace_back(path, *size);
-    }
   }
   return present;
 }
 
 bool PackageTreeCheck::Complete() {
   progress_ = {};
+  MissingFolders missing;
   UnreadFiles unread;
   bool allSized = true;
   for (size_t i = 0; i < entries_.size(); ++i) {
@@ -120,7 +135,7 @@ bool PackageTreeCheck::Complete() {
       progress_.entries += entry.isFolder ? 1 : 2;
       continue;
     }
-    Look look = LookAt(entry);
+    Look look = LookAt(entry, missing);
     progress_.bytes += look.bytes;
     if (look.candidates.empty()) {
       allSized = false;
@@ -146,12 +161,12 @@ bool PackageTreeCheck::Complete() {
   return !readers.incomplete;
 }
 
-PackageTreeCheck::Look PackageTreeCheck::LookAt(const PackageEntry& entry) const {
+PackageTreeCheck::Look PackageTreeCheck::LookAt(const PackageEntry& entry,
+                                                MissingFolders& missing) const {
   Look look;
-  for (const std::wstring& relative : entry.paths) {
-    const std::wstring path = folder_ + L"\\" + relative;
+  for (const std::wstring& path : entry.paths) {
     WIN32_FILE_ATTRIBUTE_DATA data = {};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) continue;
+    if (!AttributesOf(path, missing, data)) continue;
     const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (isFolder != entry.isFolder) continue;
     const uint64_t size = isFolder ? 0 : SizeOf(data);

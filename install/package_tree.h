@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -27,7 +28,7 @@ struct TreeProgress {
 // once every size fits, and a file that matched once is not read again.
 class PackageTreeCheck {
  public:
-  PackageTreeCheck(std::wstring folder, std::vector<PackageEntry> entries);
+  PackageTreeCheck(const std::wstring& folder, std::vector<PackageEntry> entries);
 
   // The bytes of all the package's files.
   uint64_t TotalBytes() const;
@@ -46,10 +47,10 @@ class PackageTreeCheck {
     uint64_t bytes = 0;                   // the most of the entry found under one spelling
     std::vector<std::wstring> candidates;  // spellings of the right kind and size
   };
-  Look LookAt(const PackageEntry& entry) const;
+  Look LookAt(const PackageEntry& entry, std::set<std::wstring>& missingFolders) const;
 
-  std::wstring folder_;
-  std::vector<PackageEntry> entries_;
+  std::vector<PackageEntry> entries_;  // their paths made full once
+
   std::vector<char> matched_;  // not vector<bool>: two readers set its elements at once
   std::unique_ptr<char[]> buffers_;  // one per reader
   TreeProgress progress_;
