@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <optional>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 #include "common/shared_state.h"
@@ -12,6 +12,7 @@
 #include "install/zip_names.h"
 #include "support/files.h"
 #include "support/stand_in_window.h"
+#include "support/threads.h"
 #include "support/zip_builder.h"
 
 namespace {
@@ -74,7 +75,7 @@ struct Script {
 
   std::wstring downloadFolderSeen;
   std::wstring extractedInto;
-  std::thread copier;
+  std::optional<Thread> copier;
   std::vector<DWORD> pauses;
   std::wstring shortcutTarget, shortcutFolder;
   std::string lastFileAtShortcut;
@@ -103,7 +104,8 @@ Extraction FakeExtract(const std::wstring& package, const std::wstring& destinat
     case Copy::kNever:
       return Extraction::kHandedToShell;
     default:
-      g_script->copier = std::thread(CopyLikeTheShell, package, destination, g_script->copy);
+      g_script->copier.emplace(
+          [=, mode = g_script->copy] { CopyLikeTheShell(package, destination, mode); });
       return Extraction::kHandedToShell;
   }
 }
@@ -125,7 +127,7 @@ class InstallWorkerTest : public ::testing::Test {
  protected:
   void SetUp() override { g_script = &script_; }
   void TearDown() override {
-    if (script_.copier.joinable()) script_.copier.join();
+    script_.copier.reset();  // waits for the copy's end
     g_script = nullptr;
   }
 
@@ -224,7 +226,7 @@ TEST_F(InstallWorkerTest, ACopyThatStopsOrWritesAFileWrongIsNotASuccess) {
     script_.copy = copy;
     script_.pauses.clear();
     ExpectFailure("解压安装包失败", shortBudget);
-    script_.copier.join();
+    script_.copier.reset();
     EXPECT_EQ(std::vector<DWORD>(20, 500), script_.pauses);
     EXPECT_TRUE(script_.shortcutTarget.empty());
     EXPECT_TRUE(PathExists(InstallFolder() + L"\\_download\\Tovarelin.zip"));
