@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Draws the product icon (a white sailing boat on a teal disc) and writes tovarelin.ico.
 
-The icon group holds 16, 32 and 48 pixel images at 4 and 32 bits per pixel: the drawing has
-four colours, so an 8-bit image would show the same as the 4-bit one at twice its size.
+The icon group holds 16, 32 and 48 pixel images at 4, 8 and 32 bits per pixel, so that Windows
+finds an image made for each size at each colour depth it may ask for. The 4- and 8-bit
+images carry the same four colours in a palette of 16 and of 256 entries.
 Run it again after changing the drawing: python3 resources/make_icon.py
 """
 import os
@@ -93,7 +94,7 @@ def image(size, bpp):
 
 
 def main():
-    entries = [(size, bpp) for bpp in (4, 32) for size in (16, 32, 48)]
+    entries = [(size, bpp) for bpp in (4, 8, 32) for size in (16, 32, 48)]
     images = [image(size, bpp) for size, bpp in entries]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Checks what the built installer asks the Windows loader for before its first line runs,
-and the version resource that Windows shows for it.
+and the version resource and icon that Windows shows for it.
 
 The loader resolves ordinary imports when the process starts and, for a DLL that is not a
 Known DLL, looks in the program's own folder first: a downloaded installer would load a DLL
@@ -13,6 +13,7 @@ embeds no application manifest.
 
 --delay-loaded: the DLLs the build delay-loads; --required: those the program must name;
 --version: the version the version resource must carry.
+The icon group must hold 16, 32 and 48 pixel images at 4, 8 and 32 bits per pixel.
 Prints the ordinary and delay imports. GNU ld leaves the delay-import entry of the data
 directory empty, so objdump does not list delay imports: they are read from the
 descriptors (ImgDelayDescr) in the file itself.
@@ -33,7 +34,9 @@ KNOWN_DLLS = {
 }
 RUNTIME_DLL = re.compile(r"^lib(stdc\+\+|gcc_s|winpthread)")
 RT_GROUP_ICON = 14
+RT_VERSION = 16
 RT_MANIFEST = 24
+ICON_IMAGES = sorted((size, size, bits) for size in (16, 32, 48) for bits in (4, 8, 32))
 DELAY_DESCRIPTOR = struct.Struct("<8I")
 DELAY_ATTRIBUTE_RVA = 1
 LANG_CHINESE_PRC = 0x0804
@@ -121,21 +124,44 @@ def version_node(data, at):
     return data[at + 6:key_end].decode("utf-16-le"), value, children, at + length
 
 
-def version_problems(dump, image, version):
-    """What is wrong with the version resource, found through objdump's resource tree."""
+def first_resource(dump, image, type_id):
+    """(language, bytes) of the first resource of the type, found through objdump's tree."""
     tree = dump.split("Resource Directory section:", 1)[-1]
-    # The type entry 0x10, then its language entry (seven spaces in) and that one's leaf.
-    found = re.search(r"^[0-9a-f]+   Entry: ID: 0x0*10,(?:(?!^[0-9a-f]+   Entry).)*?"
-                      r"^[0-9a-f]+ {7}Entry: ID: 0x0*([0-9a-f]+),.*?"
-                      r"Leaf: Addr: 0x([0-9a-f]+), Size: 0x([0-9a-f]+)", tree, re.M | re.S)
+    # The type entry, then its first language entry (seven spaces in) and that one's leaf.
+    pattern = (r"^[0-9a-f]+   Entry: ID: 0x0*%x,(?:(?!^[0-9a-f]+   Entry).)*?"
+               r"^[0-9a-f]+ {7}Entry: ID: 0x0*([0-9a-f]+),.*?"
+               r"Leaf: Addr: 0x([0-9a-f]+), Size: 0x([0-9a-f]+)") % type_id
+    found = re.search(pattern, tree, re.M | re.S)
+    if not found:
+        return None
+    at = image.offset(int(found.group(2), 16))
+    return int(found.group(1), 16), image.data[at:at + int(found.group(3), 16)]
+
+
+def icon_problems(dump, image):
+    """What is wrong with the icon group: each size must come at each colour depth."""
+    found = first_resource(dump, image, RT_GROUP_ICON)
+    if not found:
+        return ["no icon group among the resources (or the resource tree was not read)"]
+    group = found[1]
+    # After the 6-byte header, 14-byte entries: width, height, colours, 0, planes, bit count...
+    images = sorted(struct.unpack_from("<BB4xH", group, 6 + 14 * i)
+                    for i in range(struct.unpack_from("<4xH", group)[0]))
+    print("Icon images (width, height, bits per pixel):", images)
+    return [] if images == ICON_IMAGES else ["icon group holds %s, not %s" % (images, ICON_IMAGES)]
+
+
+def version_problems(dump, image, version):
+    """What is wrong with the version resource."""
+    found = first_resource(dump, image, RT_VERSION)
     if not found:
         return ["no version resource"]
-    at = image.offset(int(found.group(2), 16))
-    key, fixed, children, _ = version_node(image.data[at:at + int(found.group(3), 16)], 0)
+    language, data = found
+    key, fixed, children, _ = version_node(data, 0)
     numbers = [int(n) for n in version.split(".")] + [0]
     wanted = (FIXED_INFO_SIGNATURE, numbers[0] << 16 | numbers[1], numbers[2] << 16 | numbers[3])
     fixed = struct.unpack_from("<6I", fixed)
-    got = {"language": int(found.group(1), 16), "fixed": (fixed[0],) + fixed[2:4],
+    got = {"language": language, "fixed": (fixed[0],) + fixed[2:4],
            "fixed product": (fixed[0],) + fixed[4:6]}
     for child_key, _, tables, _ in children:
         for table_key, table_value, strings, _ in tables:
@@ -184,8 +210,6 @@ def check(ordinary, delayed, types, delay_loaded, required):
         problems.append(f"{dll} is delay-loaded but not by the build's list")
     for dll in sorted(required - set(delayed)):
         problems.append(f"{dll} is not among the delay imports")
-    if RT_GROUP_ICON not in types:
-        problems.append("no icon group among the resources: the resource tree was not read")
     if RT_MANIFEST in types:
         problems.append("an application manifest is embedded")
     return problems
@@ -218,6 +242,7 @@ def main():
                      {d.lower() for d in args.required})
     if not ordinary:
         problems.append("no ordinary imports were read")
+    problems += icon_problems(dump, image)
     if args.version:
         problems += version_problems(dump, image, args.version)
     for problem in problems:

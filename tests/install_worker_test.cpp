@@ -8,7 +8,6 @@
 #include <iterator>
 #include <optional>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 #include "common/handles.h"
@@ -19,6 +18,7 @@
 #include "install/zip_names.h"
 #include "support/files.h"
 #include "support/stand_in_window.h"
+#include "support/threads.h"
 #include "support/zip_builder.h"
 
 namespace {
@@ -135,7 +135,7 @@ struct Script {
 
   std::wstring downloadFolderSeen;
   std::wstring extractedInto;
-  std::thread copier;
+  std::optional<Thread> copier;
   CalledBack calledBack;
   ULONGLONG lastWrite = 0, shortcutAt = 0;
   std::optional<FileHolder> scanner;
@@ -174,8 +174,9 @@ Extraction FakeExtract(const std::wstring& package, const std::wstring& destinat
       IStream* callBack = nullptr;
       if (g_script->copyCallsBack)
         CoMarshalInterThreadInterfaceInStream(IID_IDispatch, &g_script->calledBack, &callBack);
-      g_script->copier = std::thread(CopyLikeTheShell, package, destination, g_script->copy,
-                                     g_script->copyByteMs, callBack, &g_script->lastWrite);
+      g_script->copier.emplace([=, mode = g_script->copy, byteMs = g_script->copyByteMs] {
+        CopyLikeTheShell(package, destination, mode, byteMs, callBack, &g_script->lastWrite);
+      });
       return {Extraction::kHandedToShell, nullptr};
     }
   }
@@ -199,7 +200,7 @@ class InstallWorkerTest : public ::testing::Test {
  protected:
   void SetUp() override { g_script = &script_; }
   void TearDown() override {
-    if (script_.copier.joinable()) script_.copier.join();
+    script_.copier.reset();  // waits for the copy's end
     g_script = nullptr;
   }
 
@@ -242,7 +243,7 @@ TEST_F(InstallWorkerTest, SucceedsOnceTheShellsSlowCopyHasLandedAndCleansUpAfter
   EXPECT_EQ(1u, done[0].wParam);
   EXPECT_EQ(nullptr, done[0].text);
 
-  script_.copier.join();
+  script_.copier.reset();
   EXPECT_EQ(static_cast<int>(std::size(kTree)), script_.calledBack.calls.load());
   EXPECT_GT(script_.pauses.size(), 3u * shortBudget.attempts) << "the copy was not slow";
   std::printf("last file to shortcut: %llu ms\n", script_.shortcutAt - script_.lastWrite);
@@ -316,7 +317,7 @@ TEST_F(InstallWorkerTest, ACopyThatStopsOrWritesAFileWrongIsNotASuccess) {
     script_.copy = copy;
     script_.pauses.clear();
     ExpectFailure("解压安装包失败", shortBudget);
-    script_.copier.join();
+    script_.copier.reset();
     EXPECT_GE(script_.pauses.size(), 20u);
     EXPECT_LE(script_.pauses.size(), 20u + std::size(kTree));
     EXPECT_TRUE(script_.shortcutTarget.empty());

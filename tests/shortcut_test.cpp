@@ -2,13 +2,12 @@
 
 #include <windows.h>
 
-#include <thread>
-
 #include "common/handles.h"
 #include "install/shortcut.h"
 #include "support/desktop.h"
 #include "support/failure.h"
 #include "support/files.h"
+#include "support/threads.h"
 
 namespace {
 
@@ -49,7 +48,7 @@ TEST_F(ShortcutTest, ReportsASaveThatFails) {
 TEST_F(ShortcutTest, ReportsALinkObjectThatCannotBeCreated) {
   // A thread that never joined COM cannot create the object.
   std::string error;
-  std::thread([&] {
+  Thread([&] {
     error = FailureOf([&] { CreateDesktopShortcut(Executable(), install_ / L"bin"); });
   }).join();
   EXPECT_EQ("创建快捷方式失败", error);

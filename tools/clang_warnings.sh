@@ -5,9 +5,9 @@
 set -eu
 cd "$(dirname "$0")/.."
 generated="$1/generated"
-# clang does not find the libstdc++ of Debian's mingw-w64 (its folder is named 12-posix, not
+# clang does not find the libstdc++ of Debian's mingw-w64 (its folder is named 12-win32, not
 # 12): point it there, and at the mingw-w64 headers only, never the host's.
-cxx="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")/include/c++"
+cxx="$(dirname "$(x86_64-w64-mingw32-g++-win32 -print-libgcc-file-name)")/include/c++"
 status=0
 for source in app/*.cpp install/*.cpp net/*.cpp common/*.cpp tools/*.cpp; do
   clang++ --target=x86_64-w64-mingw32 --sysroot=/usr/x86_64-w64-mingw32 -nostdinc++ \

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake make python3
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev googletest
+  g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 libz-mingw-w64-dev googletest
   wine wine64 xvfb fonts-wqy-microhei
   clang libclang-rt-14-dev osslsigncode openssl zip p7zip-full
 )

@@ -4,13 +4,13 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
-#include <climits>
-#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <mutex>
-#include <thread>
+#include <optional>
 
 #include "common/constants.h"
+#include "support/threads.h"
 
 std::string HttpRequest::Header(const std::string& name) const {
   for (const auto& [key, value] : headers)
@@ -48,21 +48,20 @@ struct TestHttpServer::State {
   HttpHandler handler;
   SOCKET listener = INVALID_SOCKET;
   uint16_t port = 0;
-  std::thread acceptor;
-  std::mutex mutex;
-  std::condition_variable stopped;
-  bool stopping = false;
+  std::optional<Thread> acceptor;
+  KernelHandle stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};  // set when the server stops
+  Mutex mutex;  // guards what follows
   std::vector<SOCKET> connections;
-  std::vector<std::thread> workers;
+  std::deque<Thread> workers;
   std::vector<HttpRequest> requests;
 
   void Accept();
   void Serve(SOCKET client);
   bool WaitReadable(SOCKET s);
-  bool Pause(int ms) {  // false when the server is stopping
-    std::unique_lock<std::mutex> lock(mutex);
-    return !stopped.wait_for(lock, std::chrono::milliseconds(ms), [&] { return stopping; });
+  bool Pause(DWORD ms) {  // false when the server is stopping
+    return WaitForSingleObject(stop.get(), ms) == WAIT_TIMEOUT;
   }
+  bool Stopping() { return !Pause(0); }
 };
 
 namespace {
@@ -125,8 +124,8 @@ void TestHttpServer::State::Accept() {
   for (;;) {
     SOCKET client = accept(listener, nullptr, nullptr);
     if (client == INVALID_SOCKET) return;
-    std::lock_guard<std::mutex> lock(mutex);
-    if (stopping) {
+    std::lock_guard<Mutex> lock(mutex);
+    if (Stopping()) {
       closesocket(client);
       return;
     }
@@ -145,8 +144,7 @@ bool TestHttpServer::State::WaitReadable(SOCKET s) {
     timeval slice = {0, 50000};
     const int ready = select(0, &readable, nullptr, nullptr, &slice);
     if (ready != 0) return ready > 0;
-    std::lock_guard<std::mutex> lock(mutex);
-    if (stopping) return false;
+    if (Stopping()) return false;
   }
 }
 
@@ -156,12 +154,12 @@ void TestHttpServer::State::Serve(SOCKET client) {
   const auto waitReadable = [this](SOCKET s) { return WaitReadable(s); };
   while (ReadRequest(client, request, waitReadable)) {
     {
-      std::lock_guard<std::mutex> lock(mutex);
+      std::lock_guard<Mutex> lock(mutex);
       requests.push_back(request);
     }
     const HttpResponse response = handler(request);
     if (response.neverAnswer) {
-      Pause(INT_MAX);
+      Pause(INFINITE);
       break;
     }
     long long bodyLength = 0;
@@ -203,7 +201,7 @@ void TestHttpServer::State::Serve(SOCKET client) {
     // Closing with a zero linger time sends a reset instead of an orderly end.
     const linger abort = {1, 0};
     setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
-    std::lock_guard<std::mutex> lock(mutex);
+    std::lock_guard<Mutex> lock(mutex);
     std::replace(connections.begin(), connections.end(), client, INVALID_SOCKET);
     closesocket(client);
     return;
@@ -229,17 +227,13 @@ TestHttpServer::TestHttpServer(HttpHandler handler, uint16_t port) : state_(std:
   int length = sizeof address;
   getsockname(state_->listener, reinterpret_cast<sockaddr*>(&address), &length);
   state_->port = ntohs(address.sin_port);
-  state_->acceptor = std::thread([state = state_.get()] { state->Accept(); });
+  state_->acceptor.emplace([state = state_.get()] { state->Accept(); });
 }
 
 TestHttpServer::~TestHttpServer() {
-  {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    state_->stopping = true;
-  }
-  state_->stopped.notify_all();
+  SetEvent(state_->stop.get());
   if (state_->listener != INVALID_SOCKET) closesocket(state_->listener);
-  if (state_->acceptor.joinable()) state_->acceptor.join();
+  if (state_->acceptor) state_->acceptor->join();
   for (SOCKET s : state_->connections) shutdown(s, SD_BOTH);
   for (auto& worker : state_->workers) worker.join();
   for (SOCKET s : state_->connections) closesocket(s);
@@ -251,6 +245,6 @@ uint16_t TestHttpServer::port() const { return state_->port; }
 std::wstring TestHttpServer::url() const { return L"http://127.0.0.1:" + std::to_wstring(state_->port); }
 
 std::vector<HttpRequest> TestHttpServer::requests() const {
-  std::lock_guard<std::mutex> lock(state_->mutex);
+  std::lock_guard<Mutex> lock(state_->mutex);
   return state_->requests;
 }

@@ -1,5 +1,7 @@
 #include "support/install_scenario.h"
 
+#include <mutex>
+
 #include "app/main_window.h"
 #include "common/code_pages.h"
 #include "install/package_hash.h"
@@ -26,12 +28,12 @@ std::string JsonString(const std::wstring& text) {
 
 ScriptedServer::ScriptedServer(HttpResponse answer, uint16_t port)
     : answer_(std::move(answer)), server_([this](const HttpRequest&) {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<Mutex> lock(mutex_);
         return answer_;
       }, port) {}
 
 void ScriptedServer::Answer(HttpResponse answer) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<Mutex> lock(mutex_);
   answer_ = std::move(answer);
 }
 

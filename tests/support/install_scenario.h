@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -13,6 +12,7 @@
 
 #include "support/desktop.h"
 #include "support/http_server.h"
+#include "support/threads.h"
 #include "support/window_driver.h"
 
 // A loopback server whose answer the scenario may change while it runs.
@@ -26,7 +26,7 @@ class ScriptedServer {
   std::vector<std::string> targets() const;
 
  private:
-  mutable std::mutex mutex_;
+  mutable Mutex mutex_;
   HttpResponse answer_;
   TestHttpServer server_;  // last: it stops before the answer goes
 };

@@ -1,12 +1,12 @@
 #include "support/wait.h"
 
-#include <thread>
+#include <windows.h>
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!condition()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Sleep(20);
   }
   return true;
 }
