@@ -50,9 +50,9 @@ void CheckPackageSignature(const std::wstring& packagePath) {
 
 // Looks at the tree the shell is copying until it is complete, showing how much is in place;
 // the copy is given up once it stands still for the whole budget.
-bool WaitForShellCopy(PackageTreeCheck& tree, ProgressPercent& progress,
-                      const InstallSteps& steps, const std::function<void()>& pause) {
-  return WaitWhileAdvancing(steps.attempts, pause, [&] {
+bool WaitForShellCopy(PackageTreeCheck& tree, ProgressPercent& progress, int attempts,
+                      const std::function<void()>& pause) {
+  return WaitWhileAdvancing(attempts, pause, [&] {
     const TreeProgress before = tree.progress();
     const bool complete = tree.Complete();
     PostProgress(progress.At(tree.progress().bytes));
@@ -95,7 +95,7 @@ void RunInstallation(const InstallSteps& steps) {
   if (extraction.outcome == Extraction::kFailed) throw std::runtime_error(kExtractFailedText);
   // The shell goes on copying after CopyHere has returned; our reader checked as it wrote.
   if (extraction.outcome == Extraction::kHandedToShell &&
-      !WaitForShellCopy(tree, progress, steps, pause))
+      !WaitForShellCopy(tree, progress, steps.attempts, pause))
     throw std::runtime_error(kExtractFailedText);
 
   const std::wstring executable = steps.findExecutable(installFolder, executables);
