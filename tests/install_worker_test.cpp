@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <oaidl.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -13,6 +11,7 @@
 #include "common/handles.h"
 #include "common/shared_state.h"
 #include "common/wait.h"
+#include "install/extract.h"
 #include "install/find_executable.h"
 #include "install/install_worker_internal.h"
 #include "install/zip_names.h"
@@ -57,62 +56,32 @@ std::wstring Landed(const std::wstring& destination, size_t index) {
 // thread of its own after the extraction has returned.
 enum class Copy { kFails, kOurReader, kNever, kWhole, kHalf, kOneByteShort, kWrongBytes };
 
-// An object of the worker's apartment that the shell's copy calls into; only the apartment's
-// thread may run it, so each call waits until that thread dispatches.
-class CalledBack : public IDispatch {
- public:
-  std::atomic<int> calls{0};
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    *out = iid == IID_IUnknown || iid == IID_IDispatch ? this : nullptr;
-    return *out ? S_OK : E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    ++calls;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                                   EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
-  }
-};
-
-// The executable first, then the rest; before each item it calls back into the worker's
-// apartment when given a way to. The package is held a while after the last item.
-void CopyLikeTheShell(std::wstring package, std::wstring destination, Copy mode,
-                      DWORD byteMs, IStream* callBack, ULONGLONG* lastWrite) {
+// The executable first, then the rest, each file a byte at a time; before each item it calls
+// back into the shell's object in the worker's apartment when given a way to. The package is
+// held a while after the last item.
+void CopyLikeTheShell(std::wstring package, std::wstring destination, Copy mode, DWORD byteMs,
+                      IStream* shellObject, std::atomic<int>* callsServed, ULONGLONG* lastWrite) {
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   {
-    ComPtr<IDispatch> apartment;
-    if (callBack) CoGetInterfaceAndReleaseStream(callBack, IID_IDispatch, apartment.put_void());
+    ComPtr<IDispatch> shell;
+    if (shellObject) CoGetInterfaceAndReleaseStream(shellObject, IID_IDispatch, shell.put_void());
     FileHandle held(CreateFileW(package.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, 0, nullptr));
     const size_t count = mode == Copy::kHalf ? 2 : std::size(kTree);
     for (size_t i = 0; i < count; ++i, Sleep(5)) {
       UINT unused;
-      if (apartment) apartment->GetTypeInfoCount(&unused);
+      if (shell && SUCCEEDED(shell->GetTypeInfoCount(&unused))) ++*callsServed;
       const std::wstring path = Landed(destination, i);
       MakeFolders(kTree[i].data ? path.substr(0, path.rfind(L'\\')) : path);
       if (!kTree[i].data) continue;
       std::string data = kTree[i].data;
       if (i + 1 == std::size(kTree) && mode == Copy::kOneByteShort) data.pop_back();
       if (i + 1 == std::size(kTree) && mode == Copy::kWrongBytes) data[0] ^= 1;
-      // A slow copy grows each file a byte at a time.
       FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   CREATE_ALWAYS, 0, nullptr));
-      const DWORD piece = byteMs ? 1 : static_cast<DWORD>(data.size());
-      for (size_t at = 0; at < data.size(); at += piece) {
-        if (at > 0) Sleep(byteMs);
-        DWORD written = 0;
-        WriteFile(file.get(), &data[at], piece, &written, nullptr);
-      }
+      DWORD written = 0;
+      for (size_t at = 0; at < data.size(); Sleep(++at < data.size() ? byteMs : 0))
+        WriteFile(file.get(), &data[at], 1, &written, nullptr);
       file.reset();
       *lastWrite = GetTickCount64();
     }
@@ -126,7 +95,7 @@ struct Script {
   std::string packageBytes = Package();
   bool settingsFail = false;
   Copy copy = Copy::kOurReader;
-  DWORD copyByteMs = 0;      // 0: each file written at once
+  DWORD copyByteMs = 0;
   bool copyCallsBack = false;
   DWORD realPauseMs = 0;
   DWORD scannerHoldsPackageMs = 0;
@@ -136,7 +105,7 @@ struct Script {
   std::wstring downloadFolderSeen;
   std::wstring extractedInto;
   std::optional<Thread> copier;
-  CalledBack calledBack;
+  std::atomic<int> callsServed{0};
   ULONGLONG lastWrite = 0, shortcutAt = 0;
   std::optional<FileHolder> scanner;
   std::vector<DWORD> pauses;
@@ -171,13 +140,18 @@ Extraction FakeExtract(const std::wstring& package, const std::wstring& destinat
     case Copy::kNever:
       return {Extraction::kHandedToShell, nullptr};
     default: {
-      IStream* callBack = nullptr;
-      if (g_script->copyCallsBack)
-        CoMarshalInterThreadInterfaceInStream(IID_IDispatch, &g_script->calledBack, &callBack);
+      // As the shell's copy does, it may call into the objects it was handed.
+      auto shell = std::make_unique<ShellCopy>();
+      IStream* shellObject = nullptr;
+      if (g_script->copyCallsBack &&
+          SUCCEEDED(CoCreateInstance(CLSID_Shell, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IShellDispatch, shell->shell.put_void())))
+        CoMarshalInterThreadInterfaceInStream(IID_IDispatch, shell->shell.get(), &shellObject);
       g_script->copier.emplace([=, mode = g_script->copy, byteMs = g_script->copyByteMs] {
-        CopyLikeTheShell(package, destination, mode, byteMs, callBack, &g_script->lastWrite);
+        CopyLikeTheShell(package, destination, mode, byteMs, shellObject,
+                         &g_script->callsServed, &g_script->lastWrite);
       });
-      return {Extraction::kHandedToShell, nullptr};
+      return {Extraction::kHandedToShell, std::move(shell)};
     }
   }
 }
@@ -244,7 +218,7 @@ TEST_F(InstallWorkerTest, SucceedsOnceTheShellsSlowCopyHasLandedAndCleansUpAfter
   EXPECT_EQ(nullptr, done[0].text);
 
   script_.copier.reset();
-  EXPECT_EQ(static_cast<int>(std::size(kTree)), script_.calledBack.calls.load());
+  EXPECT_EQ(static_cast<int>(std::size(kTree)), script_.callsServed.load());
   EXPECT_GT(script_.pauses.size(), 3u * shortBudget.attempts) << "the copy was not slow";
   std::printf("last file to shortcut: %llu ms\n", script_.shortcutAt - script_.lastWrite);
   const std::vector<unsigned> progress = window_.Progress();
@@ -374,20 +348,6 @@ TEST_F(InstallWorkerTest, PackagesThatCannotBeFinishedAreRefusedBeforeExtraction
     ExpectFailure("解压安装包失败");
     EXPECT_TRUE(script_.extractedInto.empty()) << entry.name;
   }
-}
-
-TEST(WaitWhileAdvancing, SpendsItsAttemptsOnlyOnPausesWithoutProgress) {
-  int looks = 0, pauses = 0;
-  const auto pause = [&] { ++pauses; };
-  EXPECT_TRUE(WaitWhileAdvancing(10, pause, [&] {
-    return ++looks == 7 ? Look::kDone : Look::kStill;
-  })) << "done at the 7th look, after 6 pauses";
-  EXPECT_EQ(6, pauses);
-  looks = pauses = 0;
-  EXPECT_FALSE(WaitWhileAdvancing(3, pause, [&] {
-    return ++looks % 3 == 0 && looks < 10 ? Look::kAdvanced : Look::kStill;
-  }));
-  EXPECT_EQ(11, pauses) << "advances at looks 3, 6 and 9; then three pauses without";
 }
 
 TEST(WorkingFolder, IsTheFolderBeforeTheLastSeparator) {
