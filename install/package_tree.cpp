@@ -18,7 +18,8 @@ namespace {
 
 constexpr DWORD kBufferSize = 1 << 20;
 
-using UnreadFiles = std::vector<std::pair<size_t, std::vector<std::wstring>>>;
+// Entries by index, with their spellings of the right size as bits.
+using UnreadFiles = std::vector<std::pair<size_t, unsigned>>;
 
 // Folders found missing in one look, so that their entries are not asked for one by one.
 using MissingFolders = std::set<std::wstring>;
@@ -73,8 +74,9 @@ struct ContentReaders {
   void Read(char* buffer) {
     for (size_t k; !incomplete && (k = next++) < unread.size();) {
       const auto& [i, candidates] = unread[k];
-      for (const std::wstring& path : candidates)
-        if (!matched[i] && HasCrc(path, entries[i], buffer)) matched[i] = true;
+      for (size_t s = 0; s < entries[i].paths.size(); ++s)
+        if ((candidates >> s & 1) && !matched[i] && HasCrc(entries[i].paths[s], entries[i], buffer))
+          matched[i] = true;
       if (!matched[i]) incomplete = true;
     }
   }
@@ -135,9 +137,9 @@ bool PackageTreeCheck::Complete() {
       progress_.entries += entry.isFolder ? 1 : 2;
       continue;
     }
-    Look look = LookAt(entry, missing);
+    const Look look = LookAt(entry, missing);
     progress_.bytes += look.bytes;
-    if (look.candidates.empty()) {
+    if (!look.candidates) {
       allSized = false;
       continue;
     }
@@ -145,7 +147,7 @@ bool PackageTreeCheck::Complete() {
     if (entry.isFolder)
       matched_[i] = true;
     else
-      unread.emplace_back(i, std::move(look.candidates));
+      unread.emplace_back(i, look.candidates);
   }
   if (!allSized) return false;
   if (unread.empty()) return true;
@@ -164,14 +166,14 @@ bool PackageTreeCheck::Complete() {
 PackageTreeCheck::Look PackageTreeCheck::LookAt(const PackageEntry& entry,
                                                 MissingFolders& missing) const {
   Look look;
-  for (const std::wstring& path : entry.paths) {
+  for (size_t s = 0; s < entry.paths.size(); ++s) {
     WIN32_FILE_ATTRIBUTE_DATA data = {};
-    if (!AttributesOf(path, missing, data)) continue;
+    if (!AttributesOf(entry.paths[s], missing, data)) continue;
     const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (isFolder != entry.isFolder) continue;
     const uint64_t size = isFolder ? 0 : SizeOf(data);
     look.bytes = std::max(look.bytes, std::min(size, entry.size));
-    if (size == entry.size) look.candidates.push_back(path);
+    if (size == entry.size) look.candidates |= 1u << s;
   }
   return look;
 }

@@ -45,7 +45,7 @@ class PackageTreeCheck {
  private:
   struct Look {
     uint64_t bytes = 0;                   // the most of the entry found under one spelling
-    std::vector<std::wstring> candidates;  // spellings of the right kind and size
+    unsigned candidates = 0;              // spellings of the right kind and size, as bits
   };
   Look LookAt(const PackageEntry& entry, std::set<std::wstring>& missingFolders) const;
 
