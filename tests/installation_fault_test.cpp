@@ -139,15 +139,23 @@ TEST_F(InstallationFault, SilentServerKeepsTheWindowRunningUntilClosed) {
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
   HWND button = installer.control(IDC_START_BUTTON);
+  HWND bar = installer.control(IDC_PROGRESS_BAR);
   installer.PressButton();
   installer.PressButton();  // a second press while running starts nothing
   ASSERT_TRUE(WaitUntil([&] { return settings_->requests().size() == 1; }));
   Sleep(3000);
   EXPECT_EQ(1u, settings_->requests().size());
   ExpectRunning(installer);
-  EXPECT_TRUE(installer.ProgressIsMarquee());
   EXPECT_EQ(kButtonFaceDisabled, installer.PixelAt(button, 3, 3)) << "the disabled face";
-  Shoot(installer);
+  const int first = installer.ProgressPosition();
+  Shoot(installer, "-1");
+  Sleep(1000);  // far enough along to tell the pictures apart
+  EXPECT_TRUE(installer.ProgressMoves()) << "the bar stands still at " << first;
+  std::printf("the bar at %d, then at %d\n", first, installer.ProgressPosition());
+  Shoot(installer, "-2");
+  // Filled from the left, as a position is drawn; a marquee's block is a few pixels wide.
+  const auto filled = [&](int x) { return installer.PixelAt(bar, x, 6) == kButtonFace; };
+  EXPECT_TRUE(WaitUntil([&] { return filled(10) && filled(kProgressBarBox.width / 2); }));
   ExpectClosingExitsWithZero(installer);
 }
 
@@ -173,12 +181,11 @@ TEST_F(InstallationFault, ClosingWhileHashingOrExtractingExitsWithZero) {
 }
 
 TEST_F(InstallationFault, ClosingMidDownloadExitsWithZero) {
-  ServePackage(SlowBody(ProductPackage(256 * 1024), 40, 250));
+  ScriptedServer& files = ServePackage(SlowBody(ProductPackage(256 * 1024), 40, 250));
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
   installer.PressButton();
-  ASSERT_TRUE(WaitUntil([&] { return installer.ProgressPosition() > 0; }))
-      << "the download never showed progress";
+  ASSERT_TRUE(WaitUntil([&] { return !files.requests().empty(); })) << "no download started";
   ExpectRunning(installer);
   ExpectClosingExitsWithZero(installer);
 }
