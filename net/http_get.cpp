@@ -21,6 +21,7 @@ constexpr char kRequestFailedText[] = "无法创建下载请求";
 constexpr char kTransferFailedText[] = "网络请求失败";
 constexpr char kServerErrorText[] = "服务器返回错误";
 constexpr char kWriteFailedText[] = "无法写入下载文件";
+constexpr char kDiskFullText[] = "磁盘空间不足";
 
 constexpr DWORD kHostBufferUnits = 256;
 constexpr DWORD kPathBufferUnits = 4096;
@@ -117,6 +118,16 @@ void ReceiveBody(HINTERNET request, uint64_t announcedLength, bool reportProgres
   if (received < announcedLength) throw std::runtime_error(kTransferFailedText);
 }
 
+// Refuses at once a body that cannot fit beside what the drive holds, before the file exists.
+// A drive that does not tell its free space is written to anyway.
+void EnsureRoomFor(const std::wstring& path, uint64_t bytes) {
+  const std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
+  ULARGE_INTEGER available = {};
+  if (GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr) &&
+      available.QuadPart < bytes)
+    throw std::runtime_error(kDiskFullText);
+}
+
 // The proxy a browser uses: the system's settings and WPAD. Windows 7's WinHTTP refuses that
 // access type; there the static WinHTTP setting (netsh) is what remains.
 WinHttpHandle OpenSession() {
@@ -203,6 +214,7 @@ std::string HttpGet(const std::wstring& url, const std::wstring& apiKey,
   }
 
   // Created only now, so a refused answer leaves an existing file as it was.
+  EnsureRoomFor(destinationPath, announcedLength);
   FileHandle file(CreateFileW(destinationPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) throw std::runtime_error(kWriteFailedText);
