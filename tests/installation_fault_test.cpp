@@ -125,7 +125,6 @@ TEST_F(InstallationFault, FullDriveIsReported) {
   if (!GetDiskFreeSpaceExW(L"F:\\", nullptr, &total, nullptr) || total.QuadPart > kSmallDriveBytes)
     GTEST_SKIP() << "F: is not the small tmpfs that tests/wine/run.sh mounts as root";
   const auto failsOnF = [&](const HttpResponse& package, const std::wstring& text) {
-    RemoveTree(InstallFolderOn(L'F'));
     ServePackage(package);
     InstallerProcess installer;
     ASSERT_TRUE(installer.window());
@@ -134,8 +133,7 @@ TEST_F(InstallationFault, FullDriveIsReported) {
     ExpectFailure(installer, text);
     EXPECT_FALSE(PathExists(DesktopShortcutPath()));
   };
-  // Announced larger than the drive: refused before the package file is made. Only announced:
-  // under Wine a large body left unread can keep the test server's send blocked for good.
+  // Only announced: under Wine an unread large body can block the test server's end for good.
   HttpResponse tooLarge = HttpResponse::Body(ProductPackage());
   tooLarge.announcedLength = 2 * kSmallDriveBytes;
   failsOnF(tooLarge, L"磁盘空间不足");

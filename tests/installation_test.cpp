@@ -79,22 +79,20 @@ TEST_F(Installation, DirectZipLinkWithItsPublishedHashInstallsTheProductAndClean
   ASSERT_TRUE(WaitUntil([&] { return !files.requests().empty(); }));
   Sleep(300);
   std::vector<int> positions;
-  bool dropped = false;
   bool shotRunning = false;
   EXPECT_TRUE(WaitUntil([&] {
     if (installer.FindMessageBox().window ||
         installer.Text(installer.control(IDC_START_BUTTON)) == L"打开目录")
       return true;
     const int position = installer.ProgressPosition();
-    dropped = dropped || (!positions.empty() && position < positions.back());
-    if (dropped) return false;
+    if (!positions.empty() && position < positions.back()) return true;
     if (positions.empty() || positions.back() != position) positions.push_back(position);
     if (!shotRunning && position >= 30 && position < 100) {
       Shoot(installer, "-running");
       shotRunning = true;
     }
     return false;
-  }, std::chrono::seconds(90))) << "the run did not end";
+  }, std::chrono::seconds(90))) << "the download's run did not end";
   const std::string shown = ::testing::PrintToString(positions);
   std::printf("progress shown: %s\n", shown.c_str());
   EXPECT_TRUE(shotRunning) << "the bar never showed a percentage between 30 and 99: " << shown;

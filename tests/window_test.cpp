@@ -53,7 +53,6 @@ TEST(Window, FailureWithoutTextShowsTheGenericMessage) {
   EXPECT_EQ(L"开始安装", installer.Text(installer.control(IDC_START_BUTTON)));
 }
 
-// A second start restores the open window, brings it to the front and ends at once.
 TEST(Window, SecondStartRaisesTheOpenWindowAndClosingExitsWithZero) {
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
