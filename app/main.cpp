@@ -8,9 +8,27 @@
 namespace {
 constexpr DWORD kMainWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;  // fixed size
 constexpr WORD kIconResourceId = 1;
+constexpr wchar_t kRunningMutex[] = L"Local\\TovarelinNativeInstaller";  // this session only
+
+// Brings the installer that is already open to the front, with its message box if one is up.
+// A window not made yet needs nothing: it comes up in front by itself.
+void ShowRunningInstaller() {
+  HWND window = FindWindowW(kMainWindowClass, nullptr);
+  if (!window) return;
+  if (IsIconic(window)) ShowWindowAsync(window, SW_RESTORE);  // no wait on a busy window
+  SetForegroundWindow(GetLastActivePopup(window));
+}
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  // One installer at a time: two would download into the same folders. The handle stays open
+  // until the process ends.
+  const KernelHandle running(CreateMutexW(nullptr, FALSE, kRunningMutex));
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    ShowRunningInstaller();
+    return 0;
+  }
+
   // The installer usually runs from a download folder, where anyone may have left a DLL.
   // From here on every DLL loaded by name comes from System32 only; the DLLs that are not
   // Known DLLs are delay-loaded (see cmake/delay_load.cmake), so none is loaded before this.

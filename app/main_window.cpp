@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include <memory>
 
@@ -19,6 +20,10 @@ constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE;
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | BS_OWNERDRAW;
 constexpr DWORD kProgressStyle = WS_CHILD | WS_VISIBLE | PBS_SMOOTH | PBS_MARQUEE;
 constexpr UINT kMarqueeIntervalMs = 20;
+constexpr DWORD kFirstMarqueeVersion = 6;  // comctl32's major version
+constexpr UINT_PTR kSweepTimer = 1;
+constexpr UINT kSweepIntervalMs = 50;
+constexpr int kSweepStep = 2;  // percent per tick: one pass in 2.5 s
 
 constexpr wchar_t kStartText[] = L"开始安装";
 constexpr wchar_t kOpenFolderText[] = L"打开目录";
@@ -37,6 +42,9 @@ struct PaintTools {
 };
 PaintTools g_tools;
 HWND g_startButton = nullptr;
+// comctl32 before version 6 (what a program without a manifest gets) has no marquee; there the
+// window moves the bar itself, on a timer.
+bool g_sweepBar = false;
 
 HWND MakeControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
                  const Box& box, int id, HFONT font) {
@@ -70,10 +78,36 @@ void SetMarqueeStyle(bool marquee) {
   SetWindowLongPtrW(g_progressBar, GWL_STYLE, style);
 }
 
+// comctl32 is delay-loaded: ask once InitCommonControlsEx has loaded it.
+DWORD CommonControlsMajorVersion() {
+  // Through void(*)(), which converts to any function pointer type without a warning.
+  const auto getVersion = reinterpret_cast<DLLGETVERSIONPROC>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"comctl32.dll"), "DllGetVersion")));
+  DLLVERSIONINFO version = {};
+  version.cbSize = sizeof version;
+  if (!getVersion || FAILED(getVersion(&version))) return 0;
+  return version.dwMajorVersion;
+}
+
+// Shows that the installer is busy while no percentage is known. Where the window sweeps, the
+// marquee style bit stays off: a version 5 bar with it draws no position (Wine's draws a marquee).
+void StartBusyBar() {
+  SetMarqueeStyle(!g_sweepBar);
+  SendMessageW(g_progressBar, PBM_SETMARQUEE, TRUE, kMarqueeIntervalMs);
+  if (g_sweepBar) SetTimer(g_mainWindow, kSweepTimer, kSweepIntervalMs, nullptr);
+}
+
 void ShowProgress(int percent) {
   SendMessageW(g_progressBar, PBM_SETMARQUEE, FALSE, 0);
+  KillTimer(g_mainWindow, kSweepTimer);
   SetMarqueeStyle(false);
   SendMessageW(g_progressBar, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+}
+
+// PBM_STEPIT starts again from the beginning once it passes the end.
+LRESULT OnTimer(WPARAM timer) {
+  if (timer == kSweepTimer) SendMessageW(g_progressBar, PBM_STEPIT, 0, 0);
+  return 0;
 }
 
 LRESULT OnCreate(HWND window) {
@@ -82,6 +116,7 @@ LRESULT OnCreate(HWND window) {
 
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
+  g_sweepBar = CommonControlsMajorVersion() < kFirstMarqueeVersion;
 
   g_tools.title = MakeFont(kTitleFont);
   g_tools.body = MakeFont(kBodyFont);
@@ -105,6 +140,7 @@ LRESULT OnCreate(HWND window) {
   SendMessageW(g_progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
   SendMessageW(g_progressBar, PBM_SETBARCOLOR, 0, kButtonFace);
   SendMessageW(g_progressBar, PBM_SETBKCOLOR, 0, kProgressBackground);
+  SendMessageW(g_progressBar, PBM_SETSTEP, kSweepStep, 0);
 
   UpdateInstallLocationLabel();
   return 0;
@@ -150,8 +186,7 @@ void StartInstallation() {
   if (!IsWindowEnabled(g_startButton)) return;
   EnableWindow(g_startButton, FALSE);
   EnableWindow(g_driveCombo, FALSE);
-  SetMarqueeStyle(true);
-  SendMessageW(g_progressBar, PBM_SETMARQUEE, TRUE, kMarqueeIntervalMs);
+  StartBusyBar();
   // Nothing waits for the worker; it reports through WM_INSTALL_DONE. A worker that cannot
   // start reports nothing, so the failure is reported here instead of leaving the controls
   // disabled for good.
@@ -188,7 +223,6 @@ LRESULT OnCtlColorStatic(HDC dc, HWND control) {
 LRESULT OnInstallDone(WPARAM wParam, LPARAM lParam) {
   // The text array is ours from the moment it was posted.
   std::unique_ptr<char[]> errorText(reinterpret_cast<char*>(lParam));
-  SendMessageW(g_progressBar, PBM_SETMARQUEE, FALSE, 0);
   EnableWindow(g_startButton, TRUE);
   EnableWindow(g_driveCombo, TRUE);
   if (wParam != 0) {
@@ -223,6 +257,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return OnCommand(wParam);
     case WM_CTLCOLORSTATIC:
       return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_TIMER:
+      return OnTimer(wParam);
     case WM_INSTALL_PROGRESS:
       ShowProgress(static_cast<int>(wParam));
       return 0;

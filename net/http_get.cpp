@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/constants.h"
+#include "common/disk_space.h"
 #include "common/handles.h"
 #include "common/open_file.h"
 #include "common/progress.h"
@@ -117,6 +118,18 @@ void ReceiveBody(HINTERNET request, uint64_t announcedLength, bool reportProgres
   if (received < announcedLength) throw std::runtime_error(kTransferFailedText);
 }
 
+// The proxy a browser uses: the system's settings and WPAD. Windows 7's WinHTTP refuses that
+// access type; there the static WinHTTP setting (netsh) is what remains.
+WinHttpHandle OpenSession() {
+  for (const DWORD access :
+       {WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY}) {
+    WinHttpHandle session(
+        WinHttpOpen(kUserAgent, access, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    if (session) return session;
+  }
+  return WinHttpHandle();
+}
+
 std::wstring RequestHeaders(const std::wstring& apiKey) {
   std::wstring headers = L"Accept: */*\r\nReferer: " + std::wstring(kShareSiteHomeUrl) + L"\r\n";
   if (!apiKey.empty()) headers += L"X-API-Key: " + apiKey + L"\r\n";
@@ -147,8 +160,7 @@ std::string HttpGet(const std::wstring& url, const std::wstring& apiKey,
                     const std::wstring& destinationPath, HWND progressBar) {
   const UrlParts target = SplitUrl(url);
 
-  WinHttpHandle session(WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                                    WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+  const WinHttpHandle session = OpenSession();
   if (!session) throw std::runtime_error(kOpenFailedText);
   // Package hosts may hand over from https to http; the default policy refuses that.
   DWORD redirectPolicy = WINHTTP_OPTION_REDIRECT_POLICY_ALWAYS;
@@ -182,6 +194,8 @@ std::string HttpGet(const std::wstring& url, const std::wstring& apiKey,
   }
 
   // Created only now, so a refused answer leaves an existing file as it was.
+  RequireFreeSpace(destinationPath.substr(0, destinationPath.find_last_of(L'\\') + 1),
+                   announcedLength);
   FileHandle file =
       OpenFile(destinationPath, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
   if (!file) throw std::runtime_error(kWriteFailedText);

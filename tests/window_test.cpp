@@ -29,7 +29,6 @@ TEST(Window, ProgressMessagesShowThePercentage) {
   for (int percent : {30, 60, 100}) {
     SendMessageW(installer.window(), WM_INSTALL_PROGRESS, static_cast<WPARAM>(percent), 0);
     EXPECT_EQ(percent, installer.ProgressPosition());
-    EXPECT_FALSE(installer.ProgressIsMarquee());
   }
   // Filled in the button's green up to the position, the pale green beyond it.
   HWND bar = installer.control(IDC_PROGRESS_BAR);
@@ -54,9 +53,28 @@ TEST(Window, FailureWithoutTextShowsTheGenericMessage) {
   EXPECT_EQ(L"开始安装", installer.Text(installer.control(IDC_START_BUTTON)));
 }
 
-TEST(Window, ClosingTheIdleWindowExitsWithZero) {
+TEST(Window, SecondStartRaisesTheOpenWindowAndClosingExitsWithZero) {
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
+  PostMessageW(installer.window(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  ASSERT_TRUE(WaitUntil([&] { return IsIconic(installer.window()); }));
+  DWORD secondId = 0;
+  const KernelHandle second =
+      StartProgram(TestProgramFolder() + L"\\TovarelinInstaller.exe", &secondId);
+  bool secondWindow = false;
+  EXPECT_TRUE(WaitUntil([&] {
+    secondWindow = secondWindow || FindVisibleWindow(kMainWindowClass, secondId);
+    return WaitForSingleObject(second.get(), 0) == WAIT_OBJECT_0;
+  }, std::chrono::seconds(5))) << "the second installer still runs";
+  TerminateProcess(second.get(), 99);  // when it did not end by itself
+  DWORD secondExit = 99;
+  GetExitCodeProcess(second.get(), &secondExit);
+  EXPECT_EQ(0u, secondExit);
+  EXPECT_FALSE(secondWindow);
+  EXPECT_TRUE(WaitUntil([&] {
+    return !IsIconic(installer.window()) && GetForegroundWindow() == installer.window();
+  })) << "the open window was not brought back to the front";
+
   installer.Close();
   DWORD exitCode = 99;
   ASSERT_TRUE(installer.WaitForExit(10000, &exitCode));

@@ -161,7 +161,7 @@ void InstallScenario::ExpectInstalled(const InstallerProcess& installer) const {
   EXPECT_TRUE(installer.Enabled(button));
   EXPECT_TRUE(installer.Enabled(installer.control(IDC_DRIVE_COMBO)));
   EXPECT_EQ(100, installer.ProgressPosition());
-  EXPECT_FALSE(installer.ProgressIsMarquee());
+  EXPECT_FALSE(installer.ProgressMoves()) << "the bar still sweeps";
 }
 
 void InstallScenario::ExpectFailure(InstallerProcess& installer, const std::wstring& text) const {

@@ -109,8 +109,9 @@ int InstallerProcess::ProgressPosition() const {
   return static_cast<int>(SendMessageW(control(IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0));
 }
 
-bool InstallerProcess::ProgressIsMarquee() const {
-  return (GetWindowLongPtrW(control(IDC_PROGRESS_BAR), GWL_STYLE) & PBS_MARQUEE) != 0;
+bool InstallerProcess::ProgressMoves() const {
+  const int start = ProgressPosition();
+  return WaitUntil([&] { return ProgressPosition() != start; }, std::chrono::seconds(1));
 }
 
 COLORREF InstallerProcess::PixelAt(HWND control, int x, int y) const {

@@ -42,7 +42,9 @@ class InstallerProcess {
   std::vector<std::wstring> DriveEntries() const;
   int DriveSelection() const;
   int ProgressPosition() const;
-  bool ProgressIsMarquee() const;
+  // True when the position changes by itself within a second (the bar sweeps while the
+  // installer waits without a percentage); call it only while no progress can arrive.
+  bool ProgressMoves() const;
   COLORREF PixelAt(HWND control, int x, int y) const;  // client coordinates of the control
 
   void PressButton();
