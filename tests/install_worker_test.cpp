@@ -107,7 +107,8 @@ struct Script {
   std::optional<Thread> copier;
   std::atomic<int> callsServed{0};
   ULONGLONG lastWrite = 0, shortcutAt = 0;
-  std::optional<FileHolder> scanner;
+  FileHandle scannerHold;
+  std::optional<Thread> scanner;  // joined before the handle it releases goes
   std::vector<DWORD> pauses;
   std::wstring shortcutTarget, shortcutFolder;
   std::string lastFileAtShortcut;
@@ -123,8 +124,13 @@ std::wstring FakeDownload(const DownloaderSettings& settings, const std::wstring
   g_script->downloadFolderSeen = folder;
   const std::wstring package = folder + L"\\Tovarelin.zip";
   WriteBytes(package, g_script->packageBytes);
-  if (g_script->scannerHoldsPackageMs)
-    g_script->scanner.emplace(package, g_script->scannerHoldsPackageMs);
+  if (g_script->scannerHoldsPackageMs) {
+    g_script->scannerHold = HoldUnshared(package);
+    g_script->scanner.emplace([] {
+      Sleep(g_script->scannerHoldsPackageMs);
+      g_script->scannerHold.reset();
+    });
+  }
   return package;
 }
 Extraction FakeExtract(const std::wstring& package, const std::wstring& destination,
@@ -330,7 +336,7 @@ TEST_F(InstallWorkerTest, AFileInUseFailsAtOnceAndReplacesNothing) {
     WriteBytes(path, "version 1");
   }
   {
-    const FileHolder running(installed[1], INFINITE);
+    const FileHandle running = HoldUnshared(installed[1]);
     ExpectFailure(kInUseText);
   }
   EXPECT_TRUE(script_.extractedInto.empty());

@@ -131,7 +131,7 @@ TEST_F(InstallationFault, FileInUseIsReportedWithinSecondsAndReplacesNothing) {
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
   {
-    const FileHolder running(ProductExeIn(InstallFolderOn(L'C')), INFINITE);
+    const FileHandle running = HoldUnshared(ProductExeIn(InstallFolderOn(L'C')));
     const ULONGLONG pressed = GetTickCount64();
     installer.PressButton();
     ExpectFailure(installer, L"安装目录中有文件正在使用，请关闭霁岚舟后重试");

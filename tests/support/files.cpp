@@ -6,11 +6,7 @@
 #include <atomic>
 #include <stdexcept>
 
-#include <gtest/gtest.h>
-
 #include "common/handles.h"
-#include "common/open_file.h"
-#include "support/window_driver.h"
 
 TempFolder::TempFolder() {
   static std::atomic<int> counter{0};
@@ -105,20 +101,6 @@ std::vector<std::wstring> ListTree(const std::wstring& folder) {
   return tree;
 }
 
-FileHolder::FileHolder(const std::wstring& path, DWORD milliseconds)
-    : process_(StartProgram(TestProgramFolder() + L"\\file_holder.exe", nullptr,
-                            L"\"" + path + L"\" " + std::to_wstring(milliseconds))) {
-  EXPECT_TRUE(process_) << "file_holder.exe did not start";
-  EXPECT_TRUE(WaitUntil([&] {
-    const FileHandle probe(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr,
-                                       OPEN_EXISTING, 0, nullptr));
-    return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
-  })) << "the file was not held";
-}
-
-FileHolder::~FileHolder() {
-  if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
-    TerminateProcess(process_.get(), 0);
-    WaitForSingleObject(process_.get(), 5000);
-  }
+FileHandle HoldUnshared(const std::wstring& path) {
+  return FileHandle(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
 }

@@ -1,8 +1,6 @@
 // Real files for the tests: a private folder that is removed afterwards, and small file helpers.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 #include <vector>
 
@@ -30,16 +28,6 @@ void RemoveTree(const std::wstring& path);
 // Every file and folder below the folder, relative, sorted; folders end in a backslash.
 std::vector<std::wstring> ListTree(const std::wstring& folder);
 
-// Another process that holds the file open without sharing it, as a running program or a
-// virus scanner does: from construction, once it holds the file, for that long or until this
-// object goes, which ends the process.
-class FileHolder {
- public:
-  FileHolder(const std::wstring& path, DWORD milliseconds);
-  ~FileHolder();
-  FileHolder(const FileHolder&) = delete;
-  FileHolder& operator=(const FileHolder&) = delete;
-
- private:
-  KernelHandle process_;
-};
+// The file opened without sharing, as a running program or a virus scanner holds it: other
+// opens fail with a sharing violation until the handle goes.
+FileHandle HoldUnshared(const std::wstring& path);

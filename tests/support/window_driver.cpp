@@ -47,9 +47,8 @@ HWND FindVisibleWindow(const wchar_t* className, DWORD processId, HWND owner) {
   return search.found;
 }
 
-KernelHandle StartProgram(const std::wstring& path, DWORD* processId,
-                          const std::wstring& arguments) {
-  std::wstring commandLine = L"\"" + path + L"\" " + arguments;
+KernelHandle StartProgram(const std::wstring& path, DWORD* processId) {
+  std::wstring commandLine = L"\"" + path + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
