@@ -7,8 +7,8 @@ constexpr DWORD kRetryPauseMs = 100;
 constexpr int kRetries = 100;
 }  // namespace
 
-FileHandle OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,
-                    DWORD flags) {
+FileHandle OpenFileRetrying(const std::wstring& path, DWORD access, DWORD share,
+                            DWORD disposition, DWORD flags) {
   for (int retry = 0;; ++retry) {
     FileHandle file(CreateFileW(path.c_str(), access, share, nullptr, disposition, flags, nullptr));
     if (file || GetLastError() != ERROR_SHARING_VIOLATION || retry == kRetries) return file;

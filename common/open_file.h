@@ -13,5 +13,5 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 // CreateFileW without security attributes or template, retried while it fails with a sharing
 // violation, for up to about 10 s; an invalid handle when it still fails.
-FileHandle OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,
-                    DWORD flags);
+FileHandle OpenFileRetrying(const std::wstring& path, DWORD access, DWORD share,
+                            DWORD disposition, DWORD flags);

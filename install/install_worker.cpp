@@ -37,8 +37,8 @@ const InstallSteps kInstallSteps = {
 };
 
 void CheckPackageSignature(const std::wstring& packagePath) {
-  FileHandle file = OpenFile(packagePath, GENERIC_READ, kShareAll, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL);
+  FileHandle file = OpenFileRetrying(packagePath, GENERIC_READ, kShareAll, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL);
   if (!file) throw std::runtime_error(kNotZipText);
   char header[2] = {};
   DWORD read = 0;

@@ -39,7 +39,7 @@ std::optional<Sha256Digest> ParseSha256Hex(const std::wstring& text) {
 // CryptoAPI lives in advapi32, a Known DLL, so it cannot be planted beside the installer.
 std::optional<Sha256Digest> FileSha256(const std::wstring& path) {
   FileHandle file =
-      OpenFile(path, GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
+      OpenFileRetrying(path, GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
   HCRYPTPROV providerHandle = 0;
   if (!file || !CryptAcquireContextW(&providerHandle, nullptr, nullptr, PROV_RSA_AES,
                                      CRYPT_VERIFYCONTEXT))

@@ -22,7 +22,8 @@ constexpr DWORD kBufferSize = 1 << 20;
 class ArchiveFile {
  public:
   explicit ArchiveFile(const std::wstring& path)
-      : file_(OpenFile(path, GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN)) {
+      : file_(OpenFileRetrying(path, GENERIC_READ, kShareAll, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN)) {
     LARGE_INTEGER size = {};
     if (file_ && GetFileSizeEx(file_.get(), &size)) size_ = static_cast<uint64_t>(size.QuadPart);
   }
@@ -222,7 +223,8 @@ bool WriteEntry(ArchiveFile& archive, const PlannedEntry& entry, const std::wstr
   // Removing the old file rather than truncating it never writes through a link standing at
   // that name, nor waits for the flush some file systems make when a replaced file is closed.
   DeleteFileW(target.c_str());
-  FileHandle file = OpenFile(target, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+  FileHandle file =
+      OpenFileRetrying(target, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
   if (!file) return false;
   const ZipEntryRecord& record = entry.record;
   CheckedOutput output(file.get(), record.uncompressedSize, written);

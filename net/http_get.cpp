@@ -197,7 +197,7 @@ std::string HttpGet(const std::wstring& url, const std::wstring& apiKey,
   RequireFreeSpace(destinationPath.substr(0, destinationPath.find_last_of(L'\\') + 1),
                    announcedLength);
   FileHandle file =
-      OpenFile(destinationPath, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+      OpenFileRetrying(destinationPath, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
   if (!file) throw std::runtime_error(kWriteFailedText);
   ReceiveBody(request.get(), announcedLength, reportProgress,
               [&](const char* data, DWORD size) { WriteChunk(file.get(), data, size); });
