@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "common/folder_listing.h"
 #include "common/handles.h"
 #include "common/open_file.h"
 #include "install/zip_names.h"
@@ -193,21 +194,6 @@ void SetLastWriteTime(HANDLE file, const ZipEntryRecord& record) {
   if (DosDateTimeToFileTime(record.dosDate, record.dosTime, &local) &&
       LocalFileTimeToFileTime(&local, &utc))
     SetFileTime(file, nullptr, nullptr, &utc);
-}
-
-bool IsFolder(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// Creates the relative folder below the destination with every missing parent.
-bool MakeFolders(const std::wstring& destination, const std::wstring& relative) {
-  if (IsFolder(destination + L"\\" + relative)) return true;
-  for (size_t separator = relative.find(L'\\');; separator = relative.find(L'\\', separator + 1)) {
-    const std::wstring folder = destination + L"\\" + relative.substr(0, separator);
-    if (!CreateDirectoryW(folder.c_str(), nullptr) && !IsFolder(folder)) return false;
-    if (separator == std::wstring::npos) return true;
-  }
 }
 
 // Replaces any file of the same name. A file whose data proves bad is removed again.

@@ -6,6 +6,7 @@
 
 #include "common/ascii_case.h"
 #include "common/code_pages.h"
+#include "common/decimal_text.h"
 #include "common/shared_state.h"
 #include "net/http_get.h"
 #include "net/package_download_internal.h"
@@ -41,14 +42,6 @@ std::wstring ResolveShareLink(const DownloaderSettings& settings) {
     // Resolution is best effort: the configured link is downloaded instead.
   }
   return settings.download_url;
-}
-
-// In place of std::to_wstring, which brings the printf family into the executable.
-std::wstring DecimalText(uint64_t n) {
-  std::wstring digits;
-  do digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + n % 10));
-  while ((n /= 10) != 0);
-  return digits;
 }
 
 }  // namespace

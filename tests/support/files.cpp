@@ -53,26 +53,6 @@ void MakeFolders(const std::wstring& path) {
   CreateDirectoryW(path.c_str(), nullptr);
 }
 
-void RemoveTree(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileW(path.c_str())) RemoveDirectoryW(path.c_str());
-    return;
-  }
-  WIN32_FIND_DATAW entry = {};
-  FindHandle find(FindFirstFileW((path + L"\\*").c_str(), &entry));
-  if (find) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
-    } while (FindNextFileW(find.get(), &entry));
-  }
-  find.reset();
-  RemoveDirectoryW(path.c_str());
-}
-
 namespace {
 
 void ListInto(const std::wstring& folder, const std::wstring& prefix,

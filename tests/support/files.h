@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/folder_listing.h"  // RemoveTree
 #include "common/handles.h"
 
 class TempFolder {
@@ -24,7 +25,6 @@ void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 bool PathExists(const std::wstring& path);
 void MakeFolders(const std::wstring& path);  // with every missing parent
-void RemoveTree(const std::wstring& path);
 // Every file and folder below the folder, relative, sorted; folders end in a backslash.
 std::vector<std::wstring> ListTree(const std::wstring& folder);
 
