@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/window_style.h"
 #include "common/handles.h"
+#include "common/shared_state.h"
 
 namespace {
 constexpr DWORD kMainWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;  // fixed size
@@ -58,6 +59,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     DispatchMessageW(&message);
   }
   // The worker may still be running. ExitProcess ends it before anything is torn down, where
-  // returning would run the static destructors of the state it still reads and writes.
+  // returning would run the static destructors of the state it still reads and writes; but
+  // not in the middle of a switch, which would leave the folder for the next run to mend.
+  AcquireSRWLockExclusive(&g_switchLock);
   ExitProcess(static_cast<UINT>(message.wParam));
 }

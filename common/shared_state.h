@@ -23,3 +23,7 @@ extern std::vector<std::wstring> g_installDrives;
 // Written by the worker just before it reports success; read by the window only while the
 // button is enabled, so the two never overlap.
 extern std::wstring g_installedFolder;
+
+// Held by the worker while the installation folder is between two versions, a fraction of a
+// second of renames; the process ends only once it is free.
+extern SRWLOCK g_switchLock;

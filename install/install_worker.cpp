@@ -6,34 +6,61 @@
 #include <stdexcept>
 
 #include "common/constants.h"
+#include "common/folder_listing.h"
 #include "common/handles.h"
 #include "common/install_location.h"
 #include "common/open_file.h"
 #include "common/progress.h"
 #include "common/shared_state.h"
 #include "common/wait.h"
+#include "install/failure_texts.h"
 #include "install/find_executable.h"
 #include "install/install_worker_internal.h"
 #include "install/package_hash.h"
 #include "install/package_tree.h"
 #include "install/replace_check.h"
 #include "install/shortcut.h"
+#include "install/tree_switch.h"
 #include "install/zip_reader.h"
 #include "net/package_download.h"
 
 namespace {
 
 constexpr char kNotZipText[] = "下载的安装包不是 zip 压缩包";
-constexpr char kExtractFailedText[] = "解压安装包失败";
 constexpr char kExecutableMissingText[] = "安装包内未找到 霁岚舟.exe";
 constexpr DWORD kPauseMs = 500;
-constexpr int kInUseAttempts = 6;            // a scanner's moment, not a running program
-constexpr int kPackageRemovalAttempts = 20;  // the shell may hold the package after its copy
+constexpr int kInUseAttempts = 6;     // a scanner's moment, not a running program
+constexpr int kRemovalAttempts = 20;  // the shell may hold the package after its copy
 
 const InstallSteps kInstallSteps = {
-    FetchDownloaderSettings, DownloadPackage,       ExtractZipToFolder,
-    FindProductExecutable,   CreateDesktopShortcut, PauseDispatching,
-    kSearchAttempts,
+    FetchDownloaderSettings, DownloadPackage, ExtractZipToFolder, FindProductExecutable,
+    CreateDesktopShortcut,   MovePath,        PauseDispatching,   kSearchAttempts,
+};
+
+// The empty folder the package is extracted into, whose remains leave with the run; but not
+// while a journal names them: undoing the switch needs them.
+class StagingFolder {
+ public:
+  explicit StagingFolder(const InstallFolders& folders) : folders_(folders) {
+    CreateDirectoryW(folders.staging.c_str(), nullptr);
+  }
+  ~StagingFolder() {
+    if (!PathLingers(folders_.journal)) RemoveTree(folders_.staging);
+  }
+  StagingFolder(const StagingFolder&) = delete;
+  StagingFolder& operator=(const StagingFolder&) = delete;
+
+ private:
+  const InstallFolders& folders_;
+};
+
+// Held while the installation folder is between two versions: the process ends only after.
+class SwitchGuard {
+ public:
+  SwitchGuard() { AcquireSRWLockExclusive(&g_switchLock); }
+  ~SwitchGuard() { ReleaseSRWLockExclusive(&g_switchLock); }
+  SwitchGuard(const SwitchGuard&) = delete;
+  SwitchGuard& operator=(const SwitchGuard&) = delete;
 };
 
 void CheckPackageSignature(const std::wstring& packagePath) {
@@ -61,55 +88,70 @@ bool WaitForShellCopy(PackageTreeCheck& tree, ProgressPercent& progress, int att
   });
 }
 
+// The package, and what the switch left; then the download folder, when nothing else is in
+// it. Waits while the shell still holds the package after its copy.
+void RemoveDownloads(const InstallFolders& folders, const std::wstring& packagePath,
+                     const InstallSteps& steps, const std::function<void()>& pause) {
+  WaitWhileAdvancing(kRemovalAttempts, pause, [&] {
+    DeleteFileW(packagePath.c_str());
+    if (!SettleSwitch(folders, steps.move, pause) || PathLingers(packagePath)) return Look::kStill;
+    RemoveDirectoryW(folders.download.c_str());
+    return Look::kDone;
+  });
+}
+
 void RunInstallation(const InstallSteps& steps) {
   // Nothing touches the disk before the settings server has answered.
   const DownloaderSettings settings = steps.fetchSettings();
   // A value that can never match fails now rather than after a whole download.
   CheckPublishedSha256(settings.package_sha256, kRequirePackageSha256);
 
-  const std::wstring installFolder = InstallFolderForDrive(SelectedDriveRoot());
-  const std::wstring downloadFolder = installFolder + L"\\_download";
-  CreateDirectoryW(installFolder.c_str(), nullptr);
-  CreateDirectoryW(downloadFolder.c_str(), nullptr);
+  const InstallFolders folders(InstallFolderForDrive(SelectedDriveRoot()));
+  const auto pause = [&] { steps.pause(kPauseMs); };
+  // A run cut short in its switch left the folder between two versions: it is made whole first.
+  {
+    const SwitchGuard guard;
+    SettleSwitch(folders, steps.move, pause);
+  }
+  CreateDirectoryW(folders.install.c_str(), nullptr);
+  CreateDirectoryW(folders.download.c_str(), nullptr);
 
-  const std::wstring packagePath = steps.downloadPackage(settings, downloadFolder);
+  const std::wstring packagePath = steps.downloadPackage(settings, folders.download);
   CheckPackageSha256(packagePath, settings.package_sha256);
   CheckPackageSignature(packagePath);
   // The package's own directory tells what a finished extraction holds, before anything is
   // written: a package that neither way of extracting could finish, or that holds no product,
   // is refused at once.
-  auto entries = ListZipEntries(packagePath, installFolder.size());
+  auto entries = ListZipEntries(packagePath, folders.staging.size());
   if (!entries) throw std::runtime_error(kExtractFailedText);
-  const std::vector<std::wstring> executables = ProductExecutablePaths(*entries, installFolder);
+  const std::vector<std::wstring> executables = ProductExecutablePaths(*entries, folders.install);
   if (executables.empty()) throw std::runtime_error(kExecutableMissingText);
+  const std::vector<std::wstring> placed = ReadPlacedFiles(folders);
+  CheckReplaceable(*entries, folders, placed, kInUseAttempts, pause);
 
-  const auto pause = [&] { steps.pause(kPauseMs); };
-  PackageTreeCheck tree(installFolder, std::move(*entries));
-  CheckReplaceable(tree, installFolder, kInUseAttempts, pause);
-
+  // The installed version stays untouched until the staged tree is complete.
+  PackageTreeCheck tree(folders.staging, std::move(*entries));
+  const StagingFolder staging(folders);
   // The bar starts again after the download and follows the extraction.
   ProgressPercent progress(tree.TotalBytes());
   PostProgress(progress.At(0));
   const Extraction extraction = steps.extract(
-      packagePath, installFolder, [&](uint64_t bytes) { PostProgress(progress.Add(bytes)); });
+      packagePath, folders.staging, [&](uint64_t bytes) { PostProgress(progress.Add(bytes)); });
   if (extraction.outcome == Extraction::kFailed) throw std::runtime_error(kExtractFailedText);
   // The shell goes on copying after CopyHere has returned; our reader checked as it wrote.
   if (extraction.outcome == Extraction::kHandedToShell &&
       !WaitForShellCopy(tree, progress, steps.attempts, pause))
     throw std::runtime_error(kExtractFailedText);
+  {
+    const SwitchGuard guard;
+    SwitchIntoPlace(folders, placed, steps.move, pause);
+  }
 
-  const std::wstring executable = steps.findExecutable(installFolder, executables);
+  const std::wstring executable = steps.findExecutable(folders.install, executables);
   if (executable.empty()) throw std::runtime_error(kExecutableMissingText);
-
-  steps.createShortcut(executable, WorkingFolderFor(executable, installFolder));
-
-  WaitWhileAdvancing(kPackageRemovalAttempts, pause, [&] {
-    const bool gone =
-        DeleteFileW(packagePath.c_str()) || GetLastError() != ERROR_SHARING_VIOLATION;
-    return gone ? Look::kDone : Look::kStill;
-  });
-  RemoveDirectoryW(downloadFolder.c_str());  // only when empty
-  g_installedFolder = installFolder;
+  steps.createShortcut(executable, WorkingFolderFor(executable, folders.install));
+  RemoveDownloads(folders, packagePath, steps, pause);
+  g_installedFolder = folders.install;
 }
 
 // Nothing on success, else the failure's text (empty when it has none).

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "install/extract.h"
+#include "install/tree_switch.h"
 #include "net/settings.h"
 
 constexpr int kSearchAttempts = 600;
@@ -20,8 +21,10 @@ struct InstallSteps {
   std::wstring (*findExecutable)(const std::wstring& folder,
                                  const std::vector<std::wstring>& packageExecutables);
   void (*createShortcut)(const std::wstring& executablePath, const std::wstring& workingFolder);
-  // The waits for the shell's copy, for files in use and for the package's removal pause
-  // through this, 500 ms at a time.
+  // The renames that switch the installed version, and undo the switch.
+  MoveStep move;
+  // The waits for the shell's copy, for files in use and for the removal of the downloads
+  // pause through this, 500 ms at a time.
   void (*pause)(DWORD milliseconds);
   // How many pauses in a row without progress a run waits for the shell's copy.
   int attempts = kSearchAttempts;

@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <optional>
-#include <set>
 #include <utility>
 
 #include "common/handles.h"
@@ -21,32 +19,7 @@ constexpr DWORD kBufferSize = 1 << 20;
 // Entries by index, with their spellings of the right size as bits.
 using UnreadFiles = std::vector<std::pair<size_t, unsigned>>;
 
-// Folders found missing in one look, so that their entries are not asked for one by one.
-using MissingFolders = std::set<std::wstring>;
-
-bool AttributesOf(const std::wstring& path, MissingFolders& missing,
-                  WIN32_FILE_ATTRIBUTE_DATA& data) {
-  const size_t slash = path.rfind(L'\\');
-  if (!missing.empty() && missing.count(path.substr(0, slash))) return false;
-  if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return true;
-  std::wstring parent = path.substr(0, slash);
-  if (GetFileAttributesW(parent.c_str()) == INVALID_FILE_ATTRIBUTES)
-    missing.insert(std::move(parent));
-  return false;
-}
-
-uint64_t SizeOf(const WIN32_FILE_ATTRIBUTE_DATA& data) {
-  return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-// The size of a file; nothing for a folder or a missing path.
-std::optional<uint64_t> FileSize(const std::wstring& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data = {};
-  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
-      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-    return std::nullopt;
-  return SizeOf(data);
-}
+bool ItemLess(const ListedItem& a, const ListedItem& b) { return FileNameLess(a.name, b.name); }
 
 bool HasCrc(const std::wstring& path, const PackageEntry& entry, char* buffer) {
   // Shared every way, so that a copy still writing the file is not disturbed.
@@ -115,19 +88,9 @@ uint64_t PackageTreeCheck::TotalBytes() const {
   return total;
 }
 
-std::vector<std::pair<std::wstring, uint64_t>> PackageTreeCheck::PresentFiles() const {
-  std::vector<std::pair<std::wstring, uint64_t>> present;
-  for (const PackageEntry& entry : entries_) {
-    if (entry.isFolder) continue;
-    for (const std::wstring& path : entry.paths)
-      if (const auto size = FileSize(path)) present.emplace_back(path, *size);
-  }
-  return present;
-}
-
 bool PackageTreeCheck::Complete() {
   progress_ = {};
-  MissingFolders missing;
+  Listings listings;
   UnreadFiles unread;
   bool allSized = true;
   for (size_t i = 0; i < entries_.size(); ++i) {
@@ -137,7 +100,7 @@ bool PackageTreeCheck::Complete() {
       progress_.entries += entry.isFolder ? 1 : 2;
       continue;
     }
-    const Look look = LookAt(entry, missing);
+    const Look look = LookAt(entry, listings);
     progress_.bytes += look.bytes;
     if (!look.candidates) {
       allSized = false;
@@ -164,14 +127,23 @@ bool PackageTreeCheck::Complete() {
 }
 
 PackageTreeCheck::Look PackageTreeCheck::LookAt(const PackageEntry& entry,
-                                                MissingFolders& missing) const {
+                                                Listings& listings) const {
   Look look;
   for (size_t s = 0; s < entry.paths.size(); ++s) {
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    if (!AttributesOf(entry.paths[s], missing, data)) continue;
-    const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (isFolder != entry.isFolder) continue;
-    const uint64_t size = isFolder ? 0 : SizeOf(data);
+    const std::wstring& path = entry.paths[s];
+    const size_t slash = path.rfind(L'\\');
+    const std::wstring name = path.substr(slash + 1);
+    auto [listing, added] = listings.try_emplace(path.substr(0, slash));
+    std::vector<ListedItem>& items = listing->second;
+    if (added) {
+      items = ListFolder(listing->first);
+      std::sort(items.begin(), items.end(), ItemLess);
+    }
+    const ListedItem wanted{name};
+    const auto found = std::lower_bound(items.begin(), items.end(), wanted, ItemLess);
+    if (found == items.end() || ItemLess(wanted, *found)) continue;
+    if (found->isFolder() != entry.isFolder) continue;
+    const uint64_t size = entry.isFolder ? 0 : found->size;
     look.bytes = std::max(look.bytes, std::min(size, entry.size));
     if (size == entry.size) look.candidates |= 1u << s;
   }

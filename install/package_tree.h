@@ -1,14 +1,14 @@
-// Whether the installation folder holds the whole tree of the package, as its central
-// directory lists it: the test of a finished extraction, whoever did it.
+// Whether a folder holds the whole tree of the package, as its central directory lists it: the
+// test of a finished extraction, whoever did it.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <map>
 #include <string>
-#include <set>
-#include <utility>
 #include <vector>
 
+#include "common/folder_listing.h"
 #include "install/zip_reader.h"
 
 // Full paths, below the folder, of every file entry named 霁岚舟.exe under any of its spellings.
@@ -24,17 +24,15 @@ struct TreeProgress {
   }
 };
 
-// Compares the tree with the entries each time it is asked. Sizes come first, contents only
-// once every size fits, and a file that matched once is not read again.
+// Compares the tree with the entries each time it is asked. Sizes come first, read from one
+// listing of each folder concerned; contents only once every size fits, and a file that
+// matched once is not read again.
 class PackageTreeCheck {
  public:
   PackageTreeCheck(const std::wstring& folder, std::vector<PackageEntry> entries);
 
   // The bytes of all the package's files.
   uint64_t TotalBytes() const;
-  // The package's files that the folder holds already, under any spelling, with their sizes:
-  // what an extraction would replace.
-  std::vector<std::pair<std::wstring, uint64_t>> PresentFiles() const;
 
   // True when every folder entry exists as a folder, and every file entry as a file of its
   // size whose bytes have its CRC-32, each under one of its spellings. Also measures
@@ -47,7 +45,9 @@ class PackageTreeCheck {
     uint64_t bytes = 0;                   // the most of the entry found under one spelling
     unsigned candidates = 0;              // spellings of the right kind and size, as bits
   };
-  Look LookAt(const PackageEntry& entry, std::set<std::wstring>& missingFolders) const;
+  // One look's listings, by folder, sorted by name as the file system compares names.
+  using Listings = std::map<std::wstring, std::vector<ListedItem>>;
+  Look LookAt(const PackageEntry& entry, Listings& listings) const;
 
   std::vector<PackageEntry> entries_;  // their paths made full once
 

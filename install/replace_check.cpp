@@ -7,12 +7,11 @@
 #include "common/disk_space.h"
 #include "common/handles.h"
 #include "common/wait.h"
+#include "install/failure_texts.h"
 
 namespace {
 
-constexpr char kInUseText[] = "安装目录中有文件正在使用，请关闭霁岚舟后重试";
-
-// Opened for writing and deletion with no sharing, as replacing it needs, then closed at once.
+// Opened for writing and deletion with no sharing, as moving it needs, then closed at once.
 bool IsInUse(const std::wstring& path) {
   FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -21,16 +20,22 @@ bool IsInUse(const std::wstring& path) {
 
 }  // namespace
 
-void CheckReplaceable(const PackageTreeCheck& tree, const std::wstring& installFolder,
-                      int attempts, const std::function<void()>& pause) {
-  uint64_t replaced = 0;
-  std::vector<std::wstring> inUse;
-  for (const auto& [path, size] : tree.PresentFiles()) {
-    replaced += size;
-    if (IsInUse(path)) inUse.push_back(path);
+void CheckReplaceable(const std::vector<PackageEntry>& entries, const InstallFolders& folders,
+                      const std::vector<std::wstring>& placed, int attempts,
+                      const std::function<void()>& pause) {
+  uint64_t total = 0;
+  std::vector<std::wstring> named, inUse;
+  for (const PackageEntry& entry : entries) {
+    total += entry.size;
+    for (const std::wstring& path : entry.paths) {
+      named.push_back(path);
+      if (!entry.isFolder && IsInUse(folders.install + L"\\" + path))
+        inUse.push_back(folders.install + L"\\" + path);
+    }
   }
-  const uint64_t total = tree.TotalBytes();
-  RequireFreeSpace(installFolder, total > replaced ? total - replaced : 0);
+  for (const std::wstring& file : ObsoleteFiles(folders, placed, std::move(named)))
+    if (IsInUse(folders.install + L"\\" + file)) inUse.push_back(folders.install + L"\\" + file);
+  RequireFreeSpace(folders.install, total);
   // A scanner may hold a file for a moment; only files in use are looked at again.
   if (!WaitWhileAdvancing(attempts, pause, [&] {
         std::erase_if(inUse, [](const std::wstring& path) { return !IsInUse(path); });

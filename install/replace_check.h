@@ -1,14 +1,18 @@
-// Before an extraction writes into the installation folder, which may hold an installed version.
+// Before the package is extracted beside an installed version: what the switch will need.
 #pragma once
 
 #include <functional>
 #include <string>
+#include <vector>
 
-#include "install/package_tree.h"
+#include "install/tree_switch.h"
+#include "install/zip_reader.h"
 
-// Throws "磁盘空间不足" when the folder's drive lacks room for what the package adds to what it
-// replaces there. Throws "安装目录中有文件正在使用，请关闭霁岚舟后重试" when a file it replaces is
-// in use (a running 霁岚舟, a DLL loaded by another program) and stays so through `attempts`
-// pauses: the shell would skip such a file without a word and leave a mix of two versions.
-void CheckReplaceable(const PackageTreeCheck& tree, const std::wstring& installFolder,
-                      int attempts, const std::function<void()>& pause);
+// Throws "磁盘空间不足" when the drive lacks room for the whole unpacked package, which is
+// staged beside the installed version. Throws "安装目录中有文件正在使用，请关闭霁岚舟后重试"
+// when an installed file that the switch will move aside (one the package replaces, under any
+// spelling, or one the last installation placed that the package drops) is in use (a running
+// 霁岚舟, a DLL loaded by another program) and stays so through `attempts` pauses.
+void CheckReplaceable(const std::vector<PackageEntry>& entries, const InstallFolders& folders,
+                      const std::vector<std::wstring>& placed, int attempts,
+                      const std::function<void()>& pause);

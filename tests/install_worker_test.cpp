@@ -4,10 +4,12 @@
 #include <atomic>
 #include <cstdio>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <vector>
 
+#include "common/code_pages.h"
 #include "common/handles.h"
 #include "common/shared_state.h"
 #include "common/wait.h"
@@ -35,10 +37,11 @@ const struct {
              {"data/", nullptr, false},
              {"说明/readme.txt", "read me", false}};
 
-std::string Package(const std::vector<ZipEntry>& more = {}) {
+// Each file's data with the version after it: every file changes from one version to the next.
+std::string Package(const std::string& version = "", const std::vector<ZipEntry>& more = {}) {
   ZipBuilder zip;
   for (const auto& item : kTree) {
-    ZipEntry entry = item.data ? ZipEntry::File(item.name, item.data).Deflated()
+    ZipEntry entry = item.data ? ZipEntry::File(item.name, item.data + version).Deflated()
                                : ZipEntry::Folder(item.name);
     zip.Add(item.utf8 ? entry.Utf8() : entry);
   }
@@ -56,11 +59,15 @@ std::wstring Landed(const std::wstring& destination, size_t index) {
 // thread of its own after the extraction has returned.
 enum class Copy { kFails, kOurReader, kNever, kWhole, kHalf, kOneByteShort, kWrongBytes };
 
+// A process ended by the task manager or a power cut: the run stops where it is.
+struct ProcessEnded {};
+
 // The executable first, then the rest, each file a byte at a time; before each item it calls
 // back into the shell's object in the worker's apartment when given a way to. The package is
 // held a while after the last item.
-void CopyLikeTheShell(std::wstring package, std::wstring destination, Copy mode, DWORD byteMs,
-                      IStream* shellObject, std::atomic<int>* callsServed, ULONGLONG* lastWrite) {
+void CopyLikeTheShell(std::wstring package, std::wstring destination, Copy mode,
+                      std::string version, DWORD byteMs, IStream* shellObject,
+                      std::atomic<int>* callsServed, ULONGLONG* lastWrite) {
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   {
     ComPtr<IDispatch> shell;
@@ -74,7 +81,7 @@ void CopyLikeTheShell(std::wstring package, std::wstring destination, Copy mode,
       const std::wstring path = Landed(destination, i);
       MakeFolders(kTree[i].data ? path.substr(0, path.rfind(L'\\')) : path);
       if (!kTree[i].data) continue;
-      std::string data = kTree[i].data;
+      std::string data = kTree[i].data + version;
       if (i + 1 == std::size(kTree) && mode == Copy::kOneByteShort) data.pop_back();
       if (i + 1 == std::size(kTree) && mode == Copy::kWrongBytes) data[0] ^= 1;
       FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
@@ -86,14 +93,19 @@ void CopyLikeTheShell(std::wstring package, std::wstring destination, Copy mode,
       *lastWrite = GetTickCount64();
     }
     Sleep(200);
+    shell.reset();  // a call into the worker's apartment too, served while it waits on the package
   }
   CoUninitialize();
 }
 
 // What the fake stages saw and are told to do; the stages are plain function pointers.
 struct Script {
+  std::string version;  // of the files in the package
   std::string packageBytes = Package();
   bool settingsFail = false;
+  bool downloadFails = false;
+  size_t failMove = 0;   // this rename, and every try again of it, fails as a file in use
+  size_t endAfterMove = 0;  // the process ends right after this rename
   Copy copy = Copy::kOurReader;
   DWORD copyByteMs = 0;
   bool copyCallsBack = false;
@@ -110,6 +122,8 @@ struct Script {
   FileHandle scannerHold;
   std::optional<Thread> scanner;  // joined before the handle it releases goes
   std::vector<DWORD> pauses;
+  size_t moves = 0;
+  std::wstring failing;
   std::wstring shortcutTarget, shortcutFolder;
   std::string lastFileAtShortcut;
 };
@@ -121,6 +135,7 @@ DownloaderSettings FakeSettings() {
 }
 std::wstring FakeDownload(const DownloaderSettings& settings, const std::wstring& folder) {
   EXPECT_EQ(L"https://host/p.zip", settings.download_url);
+  if (g_script->downloadFails) throw std::runtime_error("网络请求失败");
   g_script->downloadFolderSeen = folder;
   const std::wstring package = folder + L"\\Tovarelin.zip";
   WriteBytes(package, g_script->packageBytes);
@@ -134,14 +149,13 @@ std::wstring FakeDownload(const DownloaderSettings& settings, const std::wstring
   return package;
 }
 Extraction FakeExtract(const std::wstring& package, const std::wstring& destination,
-                       const WrittenBytes&) {
+                       const WrittenBytes& written) {
   g_script->extractedInto = destination;
   switch (g_script->copy) {
     case Copy::kFails:
       return {};
-    case Copy::kOurReader:  // it checked what it wrote: the rest is left out to show no re-reading
-      MakeFolders(destination + L"\\bin");
-      WriteBytes(Landed(destination, 0), kTree[0].data);
+    case Copy::kOurReader:
+      if (!ExtractZipArchive(package, destination, written)) return {};
       return {Extraction::kExtractedAndChecked, nullptr};
     case Copy::kNever:
       return {Extraction::kHandedToShell, nullptr};
@@ -153,20 +167,35 @@ Extraction FakeExtract(const std::wstring& package, const std::wstring& destinat
           SUCCEEDED(CoCreateInstance(CLSID_Shell, nullptr, CLSCTX_INPROC_SERVER,
                                      IID_IShellDispatch, shell->shell.put_void())))
         CoMarshalInterThreadInterfaceInStream(IID_IDispatch, shell->shell.get(), &shellObject);
-      g_script->copier.emplace([=, mode = g_script->copy, byteMs = g_script->copyByteMs] {
-        CopyLikeTheShell(package, destination, mode, byteMs, shellObject,
+      g_script->copier.emplace([=, mode = g_script->copy, version = g_script->version,
+                                byteMs = g_script->copyByteMs] {
+        CopyLikeTheShell(package, destination, mode, version, byteMs, shellObject,
                          &g_script->callsServed, &g_script->lastWrite);
       });
       return {Extraction::kHandedToShell, std::move(shell)};
     }
   }
 }
+std::wstring InstallFolderOf(const std::wstring& executable) {
+  return executable.substr(0, executable.rfind(L"\\bin\\"));
+}
 void FakeShortcut(const std::wstring& target, const std::wstring& folder) {
   if (!g_script->shortcutError.empty()) throw std::runtime_error(g_script->shortcutError);
   g_script->shortcutAt = GetTickCount64();
   g_script->shortcutTarget = target;
   g_script->shortcutFolder = folder;
-  g_script->lastFileAtShortcut = ReadBytes(Landed(g_script->extractedInto, std::size(kTree) - 1));
+  g_script->lastFileAtShortcut = ReadBytes(Landed(InstallFolderOf(target), std::size(kTree) - 1));
+}
+bool FakeMove(const std::wstring& from, const std::wstring& to) {
+  Script& script = *g_script;
+  if (++script.moves == script.failMove) script.failing = from;
+  if (!script.failing.empty() && from == script.failing) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return false;
+  }
+  const bool moved = MovePath(from, to);
+  if (script.moves == script.endAfterMove) throw ProcessEnded();
+  return moved;
 }
 void FakePause(DWORD ms) {
   g_script->pauses.push_back(ms);
@@ -174,7 +203,7 @@ void FakePause(DWORD ms) {
 }
 
 const InstallSteps kFakeSteps = {FakeSettings, FakeDownload, FakeExtract, FindProductExecutable,
-                                 FakeShortcut, FakePause,    kSearchAttempts};
+                                 FakeShortcut, FakeMove,     FakePause,   kSearchAttempts};
 
 class InstallWorkerTest : public ::testing::Test {
  protected:
@@ -192,11 +221,44 @@ class InstallWorkerTest : public ::testing::Test {
 
   void ExpectFailure(const char* text, const InstallSteps& steps = kFakeSteps) {
     const auto done = Run(steps);
+    script_.copier.reset();
     ASSERT_EQ(1u, done.size());
     EXPECT_EQ(0u, done[0].wParam);
     ASSERT_NE(nullptr, done[0].text);
     EXPECT_STREQ(text, done[0].text.get());
     EXPECT_TRUE(g_installedFolder.empty());
+  }
+
+  // A success, after which the stand-in window may start another run.
+  void ExpectSuccess() {
+    const auto done = Run();
+    script_.copier.reset();
+    ASSERT_EQ(1u, done.size());
+    EXPECT_EQ(1u, done[0].wParam) << (done[0].text ? done[0].text.get() : "");
+    EXPECT_EQ(InstallFolder(), g_installedFolder);
+    g_installedFolder.clear();
+  }
+
+  // Every file and folder below the installation folder but the downloads, with its bytes.
+  std::map<std::wstring, std::string> InstalledTree() const {
+    std::map<std::wstring, std::string> tree;
+    for (const std::wstring& path : ListTree(InstallFolder()))
+      if (path.rfind(L"_download\\", 0) != 0) tree[path] = ReadBytes(InstallFolder() + L"\\" + path);
+    return tree;
+  }
+
+  // Nothing of a switch is left beside the package.
+  void ExpectNoSwitchLeft() const {
+    for (const wchar_t* name : {L"new", L"old", L"switch.journal"})
+      EXPECT_FALSE(PathExists(InstallFolder() + L"\\_download\\" + name)) << WideToUtf8(name);
+  }
+
+  // A file of the tree under whichever of its spellings it landed.
+  std::string ReadLanded(size_t index) const {
+    std::string bytes;
+    for (const std::wstring& name : EntryNameSpellings(kTree[index].name, kTree[index].utf8))
+      bytes += ReadBytes(InstallFolder() + L"\\" + SafeEntryPath(name)->relative);
+    return bytes;
   }
 
   std::wstring InstallFolder() const { return drive_ / L"Tovarelin"; }
@@ -236,7 +298,7 @@ TEST_F(InstallWorkerTest, SucceedsOnceTheShellsSlowCopyHasLandedAndCleansUpAfter
   EXPECT_EQ("read me", script_.lastFileAtShortcut);  // the last file had landed whole
   EXPECT_EQ(std::vector<DWORD>(script_.pauses.size(), 500), script_.pauses);
   EXPECT_EQ(InstallFolder() + L"\\_download", script_.downloadFolderSeen);
-  EXPECT_EQ(InstallFolder(), script_.extractedInto);
+  EXPECT_EQ(InstallFolder() + L"\\_download\\new", script_.extractedInto);
   EXPECT_EQ(InstallFolder() + L"\\bin\\霁岚舟.exe", script_.shortcutTarget);
   EXPECT_EQ(InstallFolder() + L"\\bin", script_.shortcutFolder);
   // Deleted although the copy held it for a while after its last file.
@@ -245,15 +307,21 @@ TEST_F(InstallWorkerTest, SucceedsOnceTheShellsSlowCopyHasLandedAndCleansUpAfter
   EXPECT_EQ(InstallFolder(), g_installedFolder);
 }
 
+// Our reader's way, after a run that ended while the package was extracted.
 TEST_F(InstallWorkerTest, DownloadFolderStaysWhenSomethingElseIsInIt) {
-  MakeFolders(InstallFolder() + L"\\_download");
+  MakeFolders(InstallFolder() + L"\\_download\\new\\bin");
+  WriteBytes(InstallFolder() + L"\\_download\\new\\bin\\stale.dll", "left");
   WriteBytes(InstallFolder() + L"\\_download\\other.txt", "x");
-  const auto done = Run();
-  ASSERT_EQ(1u, done.size());
-  EXPECT_EQ(1u, done[0].wParam);
+  ExpectSuccess();
+  EXPECT_FALSE(PathExists(InstallFolder() + L"\\bin\\stale.dll"));
   EXPECT_TRUE(script_.pauses.empty());  // what our reader wrote and checked is not read back
-  EXPECT_FALSE(PathExists(InstallFolder() + L"\\_download\\Tovarelin.zip"));
-  EXPECT_TRUE(PathExists(InstallFolder() + L"\\_download\\other.txt"));
+  const std::vector<unsigned> progress = window_.Progress();
+  ASSERT_GE(progress.size(), 2u);
+  EXPECT_EQ(0u, progress.front());
+  EXPECT_EQ(100u, progress.back());
+  EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+  EXPECT_EQ("library", ReadBytes(InstallFolder() + L"\\bin\\app.dll"));
+  EXPECT_EQ(std::vector<std::wstring>{L"other.txt"}, ListTree(InstallFolder() + L"\\_download"));
 }
 
 TEST_F(InstallWorkerTest, SettingsFailureReportsItsTextAndCreatesNothing) {
@@ -317,7 +385,8 @@ TEST_F(InstallWorkerTest, AnExceptionWithoutTextStillReportsAFailure) {
   };
   static const InstallSteps silentSteps = {
       FakeSettings, FakeDownload, FakeExtract, FindProductExecutable,
-      [](const std::wstring&, const std::wstring&) { throw Silent(); }, FakePause, kSearchAttempts};
+      [](const std::wstring&, const std::wstring&) { throw Silent(); }, FakeMove, FakePause,
+      kSearchAttempts};
   const auto done = Run(silentSteps);
   ASSERT_EQ(1u, done.size());
   EXPECT_EQ(0u, done[0].wParam);
@@ -344,13 +413,103 @@ TEST_F(InstallWorkerTest, AFileInUseFailsAtOnceAndReplacesNothing) {
   for (const std::wstring& path : installed) EXPECT_EQ("version 1", ReadBytes(path));
 }
 
+// Version 1 placed a plug-in that version 2 drops, and the person added files of their own.
+// Each way a reinstall of version 2 can fail leaves version 1 exactly as it was, on both ways
+// of extracting; then version 2 takes its place, without the plug-in, beside the person's files.
+TEST_F(InstallWorkerTest, AReinstallThatFailsAnywhereLeavesTheInstalledVersionAsItWas) {
+  InstallSteps shortBudget = kFakeSteps;
+  shortBudget.attempts = 5;
+  script_.realPauseMs = 20;  // the shell's copy holds the package a while after its last file
+  const auto installVersion1 = [&] {
+    RemoveTree(InstallFolder());
+    script_.copy = Copy::kOurReader;
+    script_.version.clear();
+    script_.packageBytes = Package("", {ZipEntry::File("bin/plugin.dll", "plug-in")});
+    ExpectSuccess();
+    WriteBytes(InstallFolder() + L"\\notes.txt", "mine");
+    WriteBytes(InstallFolder() + L"\\bin\\user.ini", "mine too");
+    script_.version = " v2";
+    script_.packageBytes = Package(" v2");
+    return InstalledTree();
+  };
+  for (const Copy copy : {Copy::kOurReader, Copy::kWhole}) {
+    SCOPED_TRACE(copy == Copy::kWhole ? "the shell's copy" : "our reader");
+    const auto version1 = installVersion1();
+    ASSERT_EQ(1u, version1.count(L"bin\\plugin.dll"));
+    const auto expectVersion1 = [&](const std::string& after) {
+      EXPECT_EQ(version1, InstalledTree()) << after;
+      ExpectNoSwitchLeft();
+    };
+    script_.copy = Copy::kFails;
+    ExpectFailure("解压安装包失败");
+    expectVersion1("a failed extraction");
+    if (copy == Copy::kWhole) {
+      script_.copy = Copy::kHalf;
+      ExpectFailure("解压安装包失败", shortBudget);
+      expectVersion1("a copy that stopped");
+    }
+    script_.copy = copy;
+    // The n-th rename meets a file in use to the end; the first run with fewer renames succeeds.
+    size_t renames = 0;
+    for (size_t n = 1; renames == 0 && n < 100; ++n) {
+      script_.moves = 0;
+      script_.failing.clear();
+      script_.failMove = n;
+      const auto done = Run();
+      script_.copier.reset();
+      ASSERT_EQ(1u, done.size());
+      if (done[0].wParam == 1) {
+        renames = n - 1;
+        g_installedFolder.clear();
+        continue;
+      }
+      EXPECT_STREQ(kInUseText, done[0].text.get());
+      expectVersion1("rename " + std::to_string(n) + " failed");
+    }
+    std::printf("%zu renames in the switch\n", renames);
+    EXPECT_GE(renames, 8u);
+    // The process ends after the n-th rename; the next run puts version 1 back first.
+    script_.failMove = 0;
+    EXPECT_EQ(version1, installVersion1());
+    script_.copy = copy;
+    for (size_t n = 1; n <= renames; ++n) {
+      script_.moves = 0;
+      script_.endAfterMove = n;
+      EXPECT_THROW(RunInstallWorker(kFakeSteps), ProcessEnded);
+      script_.copier.reset();
+      script_.endAfterMove = 0;
+      EXPECT_TRUE(PathExists(InstallFolder() + L"\\_download\\switch.journal"));
+      script_.downloadFails = true;
+      ExpectFailure("网络请求失败");
+      script_.downloadFails = false;
+      expectVersion1("the end after rename " + std::to_string(n));
+    }
+    ExpectSuccess();
+    for (size_t i = 0; i < std::size(kTree); ++i) {
+      if (kTree[i].data) {
+        EXPECT_EQ(kTree[i].data + std::string(" v2"), ReadLanded(i));
+      }
+    }
+    EXPECT_FALSE(PathExists(InstallFolder() + L"\\bin\\plugin.dll"));
+    EXPECT_EQ("mine", ReadBytes(InstallFolder() + L"\\notes.txt"));
+    EXPECT_EQ("mine too", ReadBytes(InstallFolder() + L"\\bin\\user.ini"));
+    EXPECT_FALSE(PathExists(InstallFolder() + L"\\_download"));
+    // Without the list of an earlier installation, nothing the package does not name goes.
+    DeleteFileW((InstallFolder() + L"\\_installed_files.txt").c_str());
+    WriteBytes(InstallFolder() + L"\\bin\\plugin.dll", "plug-in");
+    ExpectSuccess();
+    EXPECT_EQ("plug-in", ReadBytes(InstallFolder() + L"\\bin\\plugin.dll"));
+  }
+}
+
 // What neither the shell nor our reader could finish is refused before either starts.
 TEST_F(InstallWorkerTest, PackagesThatCannotBeFinishedAreRefusedBeforeExtraction) {
   script_.copy = Copy::kWhole;
   for (const ZipEntry& entry : {ZipEntry::File("BIN/App.DLL", "other"),
                                 ZipEntry::File("bin/secret.dat", "x").Encrypted(),
-                                ZipEntry::File("data/CON", "device")}) {
-    script_.packageBytes = Package({entry});
+                                ZipEntry::File("data/CON", "device"),
+                                ZipEntry::File("data/" + std::string(240, 'a'), "too long")}) {
+    script_.packageBytes = Package("", {entry});
     ExpectFailure("解压安装包失败");
     EXPECT_TRUE(script_.extractedInto.empty()) << entry.name;
   }

@@ -195,22 +195,46 @@ TEST_F(InstallationFault, SilentServerKeepsTheWindowRunningUntilClosed) {
   ExpectClosingExitsWithZero(installer);
 }
 
-// The worker is ended with the process wherever it is; what it had not finished stays so.
-TEST_F(InstallationFault, ClosingWhileHashingOrExtractingExitsWithZero) {
+// Closed while the package is hashed or extracted, the worker ends with the process and the
+// installed version stays as it was. Closed in the middle of the switch (a file of the
+// installed version held by another program makes it wait), the process ends only once the
+// switch has been undone.
+TEST_F(InstallationFault, ClosingWhileHashingExtractingOrSwitchingLeavesTheInstalledVersion) {
   const std::string package = ProductPackage(kLargeFillerBytes);
   ServePackage(HttpResponse::Body(package), Sha256Hex(package));
   const std::wstring folder = InstallFolderOn(L'C');
-  const std::wstring extracted = folder + L"\\Tovarelin";
+  const std::wstring product = folder + L"\\Tovarelin";
+  const std::wstring staged = folder + L"\\_download\\new\\Tovarelin\\data\\filler.bin";
+  FileHandle held;
   const std::function<bool(InstallerProcess&)> inPhase[] = {
-      [&](InstallerProcess& i) { return i.ProgressPosition() == 100 && !PathExists(extracted); },
-      [&](InstallerProcess&) { return PathExists(extracted + L"\\data\\filler.bin"); }};
+      [&](InstallerProcess& i) { return i.ProgressPosition() == 100 && !PathExists(staged); },
+      [&](InstallerProcess&) { return PathExists(staged); },
+      [&](InstallerProcess&) {
+        if (!held && PathExists(staged)) held = HoldUnshared(product + L"\\README.txt");
+        return PathExists(folder + L"\\_download\\switch.journal");
+      }};
   for (const auto& phase : inPhase) {
     RemoveTree(folder);
+    MakeFolders(product + L"\\bin");
+    WriteBytes(ProductExeIn(folder), "MZ version 1");
+    WriteBytes(product + L"\\README.txt", "version 1");
     InstallerProcess installer;
     ASSERT_TRUE(installer.window());
     installer.PressButton();
     ASSERT_TRUE(WaitUntil([&] { return phase(installer); }, std::chrono::seconds(60)));
-    ExpectClosingExitsWithZero(installer);
+    installer.Close();
+    DWORD exitCode = 99;
+    if (held) {
+      EXPECT_FALSE(installer.WaitForExit(2000, &exitCode)) << "it left mid-switch";
+    }
+    ASSERT_TRUE(installer.WaitForExit(20000, &exitCode)) << "still running after WM_CLOSE";
+    EXPECT_EQ(0u, exitCode);
+    held.reset();
+    EXPECT_EQ((std::vector<std::wstring>{L"README.txt", L"bin\\", L"bin\\霁岚舟.exe"}),
+              ListTree(product));
+    EXPECT_EQ("MZ version 1", ReadBytes(ProductExeIn(folder)));
+    EXPECT_EQ("version 1", ReadBytes(product + L"\\README.txt"));
+    EXPECT_FALSE(PathExists(folder + L"\\_download\\switch.journal"));
     EXPECT_TRUE(PathExists(folder + L"\\_download\\Tovarelin.zip")) << "the run went on";
     EXPECT_FALSE(PathExists(DesktopShortcutPath()));
   }

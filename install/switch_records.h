@@ -1,0 +1,49 @@
+// What the switch of an installed version writes down: its journal, flushed to disk before the
+// first rename, and the list of files an installation placed. Both are small UTF-8 files of
+// paths relative to the installation folder, one per line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/handles.h"
+
+struct TreeMove {
+  std::wstring from, to;  // relative to the installation folder
+};
+
+struct SwitchJournal {
+  std::vector<TreeMove> moves;  // in the order they are made
+  bool committed = false;       // every move was made
+};
+
+std::string FormatJournal(const std::vector<TreeMove>& moves);
+// The moves up to the first line that is not whole and well formed (a write cut short, or a
+// path that could lead out of the folder); nothing without the journal's first line.
+std::optional<SwitchJournal> ParseJournal(const std::string& text);
+
+std::string FormatPlacedFiles(const std::vector<std::wstring>& files);
+// The lines that are safe relative paths; others are passed over.
+std::vector<std::wstring> ParsePlacedFiles(const std::string& text);
+
+// The journal on disk, written through to it: the moves before the first rename, the commit
+// after the last. Throws "解压安装包失败" when it cannot be written.
+class JournalFile {
+ public:
+  JournalFile(const std::wstring& path, const std::vector<TreeMove>& moves);
+  void Commit();
+  // Closes and deletes it, once everything it names is back where it was.
+  void Discard();
+
+ private:
+  void Append(const std::string& text);
+
+  std::wstring path_;
+  FileHandle file_;
+};
+
+// The file's bytes; empty when it cannot be read.
+std::string ReadSmallFile(const std::wstring& path);
+// Throws "解压安装包失败" when it cannot be written whole.
+void WriteSmallFile(const std::wstring& path, const std::string& bytes, DWORD attributes);

@@ -1,0 +1,190 @@
+#include "install/tree_switch.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "common/decimal_text.h"
+#include "common/folder_listing.h"
+#include "common/wait.h"
+#include "install/failure_texts.h"
+
+namespace {
+
+constexpr wchar_t kDownloadName[] = L"_download";
+constexpr wchar_t kStagingName[] = L"_download\\new";
+constexpr wchar_t kBackupName[] = L"_download\\old";
+constexpr wchar_t kJournalName[] = L"_download\\switch.journal";
+constexpr wchar_t kPlacedListName[] = L"_installed_files.txt";
+constexpr int kMoveAttempts = 20;  // about 10 s: a scanner's hold, not a running program
+
+struct StagedItem {
+  std::wstring relative;
+  bool isFolder;
+};
+
+std::wstring Join(const std::wstring& folder, const std::wstring& relative) {
+  if (folder.empty() || relative.empty()) return folder + relative;
+  return folder + L"\\" + relative;
+}
+
+std::wstring ParentOf(const std::wstring& relative) {
+  const size_t slash = relative.rfind(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : relative.substr(0, slash);
+}
+
+bool IsBelow(const std::wstring& path, const std::wstring& folder) {
+  return path.size() > folder.size() && path[folder.size()] == L'\\' &&
+         path.compare(0, folder.size(), folder) == 0;
+}
+
+bool IsInUse(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+         error == ERROR_LOCK_VIOLATION;
+}
+
+// Depth first, each folder before what it holds.
+void ListStaged(const std::wstring& staging, const std::wstring& relative,
+                std::vector<StagedItem>& items) {
+  for (const ListedItem& item : ListFolder(Join(staging, relative))) {
+    const std::wstring child = Join(relative, item.name);
+    items.push_back({child, item.isFolder()});
+    if (item.isFolder() && !item.isLink()) ListStaged(staging, child, items);
+  }
+}
+
+// 0 once moved, else the error of the last try.
+DWORD MoveRetrying(const std::wstring& from, const std::wstring& to, MoveStep move,
+                   const std::function<void()>& pause) {
+  DWORD error = 0;
+  WaitWhileAdvancing(kMoveAttempts, pause, [&] {
+    error = move(from, to) ? 0 : GetLastError();
+    return IsInUse(error) ? Look::kStill : Look::kDone;
+  });
+  return error;
+}
+
+// Puts back, last first, each of the first `count` moves whose target is there and whose
+// source is not: what a run made of them, whether it ended normally or not.
+void UndoMoves(const InstallFolders& folders, const std::vector<TreeMove>& moves, size_t count,
+               MoveStep move, const std::function<void()>& pause) {
+  while (count-- > 0) {
+    const std::wstring from = Join(folders.install, moves[count].from);
+    const std::wstring to = Join(folders.install, moves[count].to);
+    if (GetFileAttributesW(to.c_str()) == INVALID_FILE_ATTRIBUTES ||
+        GetFileAttributesW(from.c_str()) != INVALID_FILE_ATTRIBUTES)
+      continue;
+    MakeFolders(folders.install, ParentOf(moves[count].from));
+    if (MoveRetrying(to, from, move, pause) != 0) throw std::runtime_error(kInUseText);
+  }
+}
+
+// The installed files that staged ones replace go aside, then the staged items move in: a
+// folder that is not installed yet in one move, with all it holds.
+std::vector<TreeMove> PlanMoves(const InstallFolders& folders,
+                                const std::vector<StagedItem>& staged,
+                                const std::vector<std::wstring>& obsolete) {
+  std::vector<TreeMove> moves, into;
+  const auto moveAside = [&](const std::wstring& relative) {
+    moves.push_back({relative, std::wstring(kBackupName) + L"\\" +
+                                   DecimalText(moves.size() + 1)});
+  };
+  std::wstring movedWhole;
+  for (const StagedItem& item : staged) {
+    if (!movedWhole.empty() && IsBelow(item.relative, movedWhole)) continue;
+    const DWORD installed = GetFileAttributesW(Join(folders.install, item.relative).c_str());
+    const bool isFolder =
+        installed != INVALID_FILE_ATTRIBUTES && (installed & FILE_ATTRIBUTE_DIRECTORY);
+    if (item.isFolder && isFolder) continue;  // what it holds is looked at item by item
+    if (isFolder) throw std::runtime_error(kExtractFailedText);
+    if (installed != INVALID_FILE_ATTRIBUTES) moveAside(item.relative);
+    into.push_back({std::wstring(kStagingName) + L"\\" + item.relative, item.relative});
+    if (item.isFolder) movedWhole = item.relative;
+  }
+  for (const std::wstring& file : obsolete) moveAside(file);
+  moves.insert(moves.end(), into.begin(), into.end());
+  return moves;
+}
+
+}  // namespace
+
+InstallFolders::InstallFolders(const std::wstring& installFolder)
+    : install(installFolder),
+      download(Join(installFolder, kDownloadName)),
+      staging(Join(installFolder, kStagingName)),
+      backup(Join(installFolder, kBackupName)),
+      journal(Join(installFolder, kJournalName)),
+      placedList(Join(installFolder, kPlacedListName)) {}
+
+bool MovePath(const std::wstring& from, const std::wstring& to) {
+  return MoveFileExW(from.c_str(), to.c_str(), 0) != FALSE;
+}
+
+std::vector<std::wstring> ReadPlacedFiles(const InstallFolders& folders) {
+  return ParsePlacedFiles(ReadSmallFile(folders.placedList));
+}
+
+std::vector<std::wstring> ObsoleteFiles(const InstallFolders& folders,
+                                        const std::vector<std::wstring>& placed,
+                                        std::vector<std::wstring> named) {
+  std::sort(named.begin(), named.end(), FileNameLess);
+  std::vector<std::wstring> obsolete;
+  for (const std::wstring& file : placed) {
+    // The installer's own files are never the product's.
+    const std::wstring first = file.substr(0, file.find(L'\\'));
+    if (!FileNameLess(first, kDownloadName) && !FileNameLess(kDownloadName, first)) continue;
+    if (std::binary_search(named.begin(), named.end(), file, FileNameLess)) continue;
+    const DWORD attributes = GetFileAttributesW(Join(folders.install, file).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+      obsolete.push_back(file);
+  }
+  return obsolete;
+}
+
+void SwitchIntoPlace(const InstallFolders& folders, const std::vector<std::wstring>& placed,
+                     MoveStep move, const std::function<void()>& pause) {
+  std::vector<StagedItem> staged;
+  ListStaged(folders.staging, L"", staged);
+  std::vector<std::wstring> files, named;
+  for (const StagedItem& item : staged) {
+    if (!item.isFolder) files.push_back(item.relative);
+    named.push_back(item.relative);
+  }
+  WriteSmallFile(Join(folders.staging, kPlacedListName), FormatPlacedFiles(files),
+                 FILE_ATTRIBUTE_HIDDEN);
+  staged.push_back({kPlacedListName, false});
+  named.push_back(kPlacedListName);
+  const std::vector<TreeMove> moves =
+      PlanMoves(folders, staged, ObsoleteFiles(folders, placed, std::move(named)));
+
+  CreateDirectoryW(folders.backup.c_str(), nullptr);
+  JournalFile journal(folders.journal, moves);
+  for (size_t i = 0; i < moves.size(); ++i) {
+    const DWORD error = MoveRetrying(Join(folders.install, moves[i].from),
+                                     Join(folders.install, moves[i].to), move, pause);
+    if (error == 0) continue;
+    UndoMoves(folders, moves, i, move, pause);
+    journal.Discard();
+    RemoveDirectoryW(folders.backup.c_str());
+    throw std::runtime_error(IsInUse(error) ? kInUseText : kExtractFailedText);
+  }
+  journal.Commit();
+}
+
+bool SettleSwitch(const InstallFolders& folders, MoveStep move,
+                  const std::function<void()>& pause) {
+  const auto journal = ParseJournal(ReadSmallFile(folders.journal));
+  const bool committed = journal && journal->committed;
+  if (journal && !committed)
+    UndoMoves(folders, journal->moves, journal->moves.size(), move, pause);
+  RemoveTree(folders.staging);
+  // Without a committed journal the backups are the installed version's: only an empty
+  // folder goes.
+  const bool backupsGone = committed ? RemoveTree(folders.backup)
+                                     : RemoveDirectoryW(folders.backup.c_str()) ||
+                                           !PathLingers(folders.backup);
+  if (backupsGone) DeleteFileW(folders.journal.c_str());
+  return !PathLingers(folders.staging) && !PathLingers(folders.backup) &&
+         !PathLingers(folders.journal);
+}
