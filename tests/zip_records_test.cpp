@@ -254,6 +254,19 @@ TEST(ZipNames, TellsUtf8WithNonAsciiBytesFromEverythingElse) {
     EXPECT_FALSE(IsNonAsciiUtf8(no)) << no;
 }
 
+TEST(ZipNames, ZipFolderBeforeWindows8MisnamesOnlyMarkedNonAsciiNames) {
+  const ZipEntryRecord plain = {.name = "bin/readme.txt", .flags = kFlagUtf8Name};
+  const ZipEntryRecord chineseOem = {.name = "bin/\xf6\xab\xe1\xb0\xd6\xdb.exe"};
+  const ZipEntryRecord chineseMarked = {.name = WideToUtf8(L"bin/霁岚舟.exe"),
+                                        .flags = kFlagUtf8Name};
+  const WindowsVersion vista = {6, 0}, seven = {6, 1}, eight = {6, 2}, ten = {10, 0};
+  EXPECT_TRUE(ZipFolderMisnames({plain, chineseMarked}, seven));
+  EXPECT_TRUE(ZipFolderMisnames({chineseMarked}, vista));
+  for (const WindowsVersion version : {eight, ten})
+    EXPECT_FALSE(ZipFolderMisnames({plain, chineseMarked}, version)) << version.major;
+  EXPECT_FALSE(ZipFolderMisnames({plain, chineseOem}, seven));
+}
+
 // What check-package reports on names a Chinese-Windows archiver stores, and on entries the
 // installer refuses (packages from 7-Zip and Info-ZIP: CheckPackage.* in tests/CMakeLists.txt).
 TEST(PackageCheck, ReadsUnmarkedNamesInCodePage936AndFlagsWhatTheInstallerRefuses) {
