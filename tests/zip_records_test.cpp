@@ -274,6 +274,7 @@ TEST(PackageCheck, ReadsUnmarkedNamesInCodePage936AndFlagsWhatTheInstallerRefuse
       CheckPackageEntries({{.name = "bin/\xf6\xab\xe1\xb0\xd6\xdb.EXE"}});
   EXPECT_TRUE(chinese.Passes()) << "read in code page 936 whatever this machine's OEM code page";
   EXPECT_EQ(std::vector<std::wstring>{L"bin\\霁岚舟.EXE"}, chinese.shellFinds);
+  EXPECT_FALSE(chinese.windows7Reader);
 
   const PackageCheck refused = CheckPackageEntries(
       {{.name = WideToUtf8(L"霁岚舟.exe"), .flags = kFlagUtf8Name}, {.name = "../x.dll"},
