@@ -12,9 +12,8 @@ embeds no application manifest.
                   [--version X.Y.Z] [--not-on-windows7 NAME...]
 
 --delay-loaded: the DLLs the build delay-loads; --required: those the program must name;
---version: the version the version resource must carry; --not-on-windows7: functions (and
-DLLs) that Windows 7 SP1 without updates lacks: imported in any way, the program would not
-start there, or would stop at the first call.
+--version: the version the version resource must carry; --not-on-windows7: functions and
+DLLs that Windows 7 SP1 without updates lacks, which the program must not import at all.
 The icon group must hold 16, 32 and 48 pixel images at 4, 8 and 32 bits per pixel.
 Prints the ordinary and delay imports. GNU ld leaves the delay-import entry of the data
 directory empty, so objdump does not list delay imports: they are read from the

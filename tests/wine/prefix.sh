@@ -6,9 +6,7 @@
 #                                controls on Windows, which honour the progress bar's colours)
 #   wine_start_xvfb              a private Xvfb; sets DISPLAY
 #   wine_mount_full_drive        a tiny tmpfs behind F: (root only; a no-op otherwise)
-#   wine_set_version NAME.exe V  the Windows version Wine reports to that program (win7, ...)
-#   wine_stop                    ends what the functions above started, by id, and takes
-#                                back the version set
+#   wine_stop                    ends what the functions above started, by id
 # Drive D: is a folder inside the build folder; F: is the same, or a full disk once mounted.
 
 wine_build_dir=$(cd "$1" && pwd)
@@ -24,7 +22,6 @@ wine_drive_f="$wine_dir/drives/full"
 wine_prefix_version=3  # raise when the set-up below changes: older prefixes are set up again
 wine_xvfb_pid=
 wine_full_mounted=
-wine_version_key=
 
 wine_quiet() {
   "$@" 2> >(grep -v -e 'wine32 is missing' -e 'multiarch needs' -e 'dpkg --add-architecture' \
@@ -92,15 +89,7 @@ wine_mount_full_drive() {
   return 0
 }
 
-wine_set_version() {
-  wine_version_key="HKCU\\Software\\Wine\\AppDefaults\\$1"
-  wine reg add "$wine_version_key" /v Version /d "$2" /f >/dev/null 2>&1
-}
-
 wine_stop() {
-  if [ -n "$wine_version_key" ]; then
-    wine reg delete "$wine_version_key" /f >/dev/null 2>&1 || true
-  fi
   wineserver -k >/dev/null 2>&1 || true
   if [ -n "$wine_xvfb_pid" ]; then
     kill "$wine_xvfb_pid" 2>/dev/null
