@@ -10,8 +10,8 @@ WinHttpHandle Open(const wchar_t* userAgent, const wchar_t* proxy, const wchar_t
   return WinHttpHandle(WinHttpOpen(userAgent, access, proxy, proxy ? bypass : nullptr, 0));
 }
 
-// Auto-detection first, then the script, as Internet Explorer tries them. The answer goes to
-// the session that makes the request, not onto the request: that way every WinHTTP takes it.
+// Auto-detection first, then the script, as Internet Explorer tries them. The answer opens the
+// session that makes the request rather than going onto the request, which Wine ignores.
 bool LookUpProxy(const wchar_t* userAgent, const std::wstring& url, bool autoDetect,
                  const wchar_t* scriptUrl, WINHTTP_PROXY_INFO& found) {
   const WinHttpHandle lookup = Open(userAgent, nullptr, nullptr);
