@@ -1,6 +1,7 @@
 // Entry point: registers the window class, creates the window and runs the message loop.
 #include <windows.h>
 
+#include "app/dll_search.h"
 #include "app/main_window.h"
 #include "app/window_style.h"
 #include "common/handles.h"
@@ -30,10 +31,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     return 0;
   }
 
-  // The installer usually runs from a download folder, where anyone may have left a DLL.
-  // From here on every DLL loaded by name comes from System32 only; the DLLs that are not
-  // Known DLLs are delay-loaded (see cmake/delay_load.cmake), so none is loaded before this.
-  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // The installer usually runs from a download folder, where anyone may have left a DLL. The
+  // DLLs that are not Known DLLs are delay-loaded (see cmake/delay_load.cmake), so none is
+  // loaded before this.
+  KeepDllSearchInSystem32();
 
   // The class keeps it for as long as the process runs.
   const Brush background(CreateSolidBrush(kWindowBackground));

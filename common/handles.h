@@ -54,11 +54,13 @@ struct InvalidValueHandleTraits {
 
 inline void ReleaseCryptProvider(HCRYPTPROV provider) { CryptReleaseContext(provider, 0); }
 inline void ReleaseScreenDc(HDC dc) { ReleaseDC(nullptr, dc); }
+inline void FreeGlobalString(LPWSTR text) { GlobalFree(text); }
 
 using FileHandle = UniqueHandle<InvalidValueHandleTraits<CloseHandle>>;  // CreateFileW
 using FindHandle = UniqueHandle<InvalidValueHandleTraits<FindClose>>;    // FindFirstFileW
 using KernelHandle = UniqueHandle<NullHandleTraits<HANDLE, CloseHandle>>;  // threads, events
 using WinHttpHandle = UniqueHandle<NullHandleTraits<HINTERNET, WinHttpCloseHandle>>;
+using GlobalString = UniqueHandle<NullHandleTraits<LPWSTR, FreeGlobalString>>;  // from WinHTTP
 using CryptProvider = UniqueHandle<NullHandleTraits<HCRYPTPROV, ReleaseCryptProvider>>;
 using CryptHash = UniqueHandle<NullHandleTraits<HCRYPTHASH, CryptDestroyHash>>;
 using GdiObject = UniqueHandle<NullHandleTraits<HGDIOBJ, DeleteObject>>;  // bitmaps

@@ -2,6 +2,10 @@
 
 #include <shellapi.h>
 
+#include "common/windows_version.h"
+#include "install/extract_internal.h"
+#include "install/zip_names.h"
+
 namespace {
 
 // No dialogs of any kind; existing files are replaced and needed folders created.
@@ -13,10 +17,23 @@ void SetPath(Variant& variant, const std::wstring& path) {
   V_BSTR(variant.get()) = Bstr(path.c_str()).release();
 }
 
+Extraction ExtractWithOwnReader(const std::wstring& packagePath, const std::wstring& destination,
+                                const WrittenBytes& written) {
+  if (!ExtractZipArchive(packagePath, destination, written)) return {};
+  return {Extraction::kExtractedAndChecked, nullptr};
+}
+
 }  // namespace
+
+bool OwnReaderTakesPackage(const std::wstring& packagePath) {
+  const auto entries = ReadZipDirectory(packagePath);
+  return entries && ZipFolderMisnames(*entries, RunningWindowsVersion());
+}
 
 Extraction ExtractZipToFolder(const std::wstring& packagePath,
                               const std::wstring& destinationFolder, const WrittenBytes& written) {
+  if (OwnReaderTakesPackage(packagePath))
+    return ExtractWithOwnReader(packagePath, destinationFolder, written);
   auto copy = std::make_unique<ShellCopy>();
   if (FAILED(CoCreateInstance(CLSID_Shell, nullptr, CLSCTX_INPROC_SERVER, IID_IShellDispatch,
                               copy->shell.put_void())))
@@ -32,10 +49,8 @@ Extraction ExtractZipToFolder(const std::wstring& packagePath,
   if (FAILED(destinationResult) || !copy->destination) return {};
   // Without compressed-folder support (switched off, or not there at all) the shell cannot
   // open the package; our own reader then does the shell's copy.
-  if (FAILED(packageResult) || !copy->package) {
-    if (!ExtractZipArchive(packagePath, destinationFolder, written)) return {};
-    return {Extraction::kExtractedAndChecked, nullptr};
-  }
+  if (FAILED(packageResult) || !copy->package)
+    return ExtractWithOwnReader(packagePath, destinationFolder, written);
 
   if (FAILED(copy->package->Items(copy->items.put())) || !copy->items) return {};
   // The items argument borrows the reference that `items` holds.

@@ -29,6 +29,7 @@ struct Extraction {
 
 // Needs a single-threaded COM apartment on the calling thread. Copies every top-level item of
 // the package into the existing destination folder, through the shell where it can open the
-// package, else with our own reader, which tells `written` of its progress.
+// package and name its entries rightly, else with our own reader, which tells `written` of
+// its progress.
 Extraction ExtractZipToFolder(const std::wstring& packagePath,
                               const std::wstring& destinationFolder, const WrittenBytes& written);

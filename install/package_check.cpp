@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr WindowsVersion kWindows7 = {6, 1};
+
 std::wstring Quoted(const std::wstring& name) { return L"\"" + name + L"\""; }
 
 bool IsProductExecutable(const EntryPath& path) {
@@ -26,6 +28,7 @@ std::wstring WhyUnsupported(const ZipEntryRecord& entry) {
 
 PackageCheck CheckPackageEntries(const std::vector<ZipEntryRecord>& entries) {
   PackageCheck check;
+  check.windows7Reader = ZipFolderMisnames(entries, kWindows7);
   for (const ZipEntryRecord& entry : entries) {
     const bool marked = (entry.flags & kFlagUtf8Name) != 0;
     const bool utf8 = marked || IsNonAsciiUtf8(entry.name);

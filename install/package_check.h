@@ -12,6 +12,7 @@ struct PackageCheck {
   std::vector<std::wstring> shellFinds;   // the product executable's paths, as the shell names them
   std::vector<std::wstring> readerFinds;  // the same, as the installer's reader names them
   std::vector<std::wstring> problems;     // one line for each entry that will not install as meant
+  bool windows7Reader = false;  // Windows 7's zip folder would misname entries: our reader takes it
   bool Passes() const { return !shellFinds.empty() && !readerFinds.empty() && problems.empty(); }
 };
 

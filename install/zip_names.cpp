@@ -75,6 +75,16 @@ std::vector<std::wstring> EntryNameSpellings(const std::string& stored, bool fla
   return spellings;
 }
 
+bool ZipFolderMisnames(const std::vector<ZipEntryRecord>& entries, WindowsVersion version) {
+  if (version.major > 6 || (version.major == 6 && version.minor >= 2)) return false;
+  for (const ZipEntryRecord& entry : entries) {
+    if (!(entry.flags & kFlagUtf8Name)) continue;
+    for (const char c : entry.name)
+      if (static_cast<unsigned char>(c) >= 0x80) return true;
+  }
+  return false;
+}
+
 std::optional<EntryPath> SafeEntryPath(const std::wstring& name) {
   if (name.empty() || IsSeparator(name.front())) return std::nullopt;
   EntryPath path;

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "common/windows_version.h"
+#include "install/zip_records.h"
+
 // Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past
 // U+10FFFF) and hold at least one byte that is not ASCII. Text in a Chinese code page
 // almost never is.
@@ -20,6 +23,12 @@ std::wstring DecodeEntryName(const std::string& stored, bool flaggedUtf8);
 // spelling only; an unflagged one is read in the OEM code page, and also as UTF-8 when it is
 // IsNonAsciiUtf8 and reads differently: which of the two a given shell picks is not known.
 std::vector<std::wstring> EntryNameSpellings(const std::string& stored, bool flaggedUtf8);
+
+// Whether the zip folder of that Windows would name an entry of the archive wrongly. Before
+// Windows 8 it reads every name in the OEM code page, also one marked UTF-8 (flag bit 11), so
+// a marked name that is not plain ASCII comes out garbled; unmarked names it reads as every
+// version does.
+bool ZipFolderMisnames(const std::vector<ZipEntryRecord>& entries, WindowsVersion version);
 
 struct EntryPath {
   std::wstring relative;  // below the destination, components joined by single backslashes

@@ -13,6 +13,7 @@
 #include "common/open_file.h"
 #include "common/progress.h"
 #include "net/http_get_internal.h"
+#include "net/internet_options_proxy.h"
 
 namespace {
 
@@ -118,16 +119,15 @@ void ReceiveBody(HINTERNET request, uint64_t announcedLength, bool reportProgres
   if (received < announcedLength) throw std::runtime_error(kTransferFailedText);
 }
 
-// The proxy a browser uses: the system's settings and WPAD. Windows 7's WinHTTP refuses that
-// access type; there the static WinHTTP setting (netsh) is what remains.
-WinHttpHandle OpenSession() {
-  for (const DWORD access :
-       {WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY}) {
-    WinHttpHandle session(
-        WinHttpOpen(kUserAgent, access, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+// The proxy a browser uses: the system's settings and WPAD. WinHTTP before Windows 8.1 refuses
+// that access type; there the same settings are read from Internet Options.
+WinHttpHandle OpenSession(ProxyAccess access, const std::wstring& url) {
+  if (access == ProxyAccess::kAutomatic) {
+    WinHttpHandle session(WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
+                                      WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     if (session) return session;
   }
-  return WinHttpHandle();
+  return OpenInternetOptionsSession(kUserAgent, url);
 }
 
 std::wstring RequestHeaders(const std::wstring& apiKey) {
@@ -158,9 +158,14 @@ void WriteChunk(HANDLE file, const char* data, DWORD size) {
 
 std::string HttpGet(const std::wstring& url, const std::wstring& apiKey,
                     const std::wstring& destinationPath, HWND progressBar) {
+  return HttpGet(url, apiKey, destinationPath, progressBar, ProxyAccess::kAutomatic);
+}
+
+std::string HttpGet(const std::wstring& url, const std::wstring& apiKey,
+                    const std::wstring& destinationPath, HWND progressBar, ProxyAccess access) {
   const UrlParts target = SplitUrl(url);
 
-  const WinHttpHandle session = OpenSession();
+  const WinHttpHandle session = OpenSession(access, url);
   if (!session) throw std::runtime_error(kOpenFailedText);
   // Package hosts may hand over from https to http; the default policy refuses that.
   DWORD redirectPolicy = WINHTTP_OPTION_REDIRECT_POLICY_ALWAYS;

@@ -10,3 +10,11 @@
 uint64_t ParseContentLength(const std::wstring& value);
 // Writes the whole chunk or throws the download file's write failure.
 void WriteChunk(HANDLE file, const char* data, DWORD size);
+
+enum class ProxyAccess {
+  kAutomatic,        // the automatic proxy type; Internet Options where WinHTTP refuses it
+  kInternetOptions,  // Internet Options at once, as where WinHTTP refuses the automatic type
+};
+// HttpGet, with the automatic type refused or not (HttpGet: kAutomatic).
+std::string HttpGet(const std::wstring& url, const std::wstring& apiKey,
+                    const std::wstring& destinationPath, HWND progressBar, ProxyAccess access);

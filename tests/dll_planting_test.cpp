@@ -90,11 +90,24 @@ DWORD RunToEnd(const std::wstring& path) {
 
 }  // namespace
 
-class DllPlantingScenario : public InstallScenario {};
+// Runs the built installer of that name from a folder with the planted DLLs.
+class DllPlantingScenario : public InstallScenario {
+ protected:
+  void RunWithoutLoadingPlantedDlls(const std::wstring& program);
+};
 
 TEST_F(DllPlantingScenario, InstallerRunsWithoutLoadingPlantedDlls) {
+  RunWithoutLoadingPlantedDlls(L"TovarelinInstaller.exe");
+}
+
+// Built to start as Windows 7 without update KB2533623 does, without SetDefaultDllDirectories.
+TEST_F(DllPlantingScenario, InstallerWithoutSetDefaultDllDirectoriesRunsWithoutLoadingThem) {
+  RunWithoutLoadingPlantedDlls(L"TovarelinInstallerWithoutDllDirectories.exe");
+}
+
+void DllPlantingScenario::RunWithoutLoadingPlantedDlls(const std::wstring& program) {
   TempFolder folder;
-  ASSERT_TRUE(CopyBuilt(L"TovarelinInstaller.exe", folder / L"TovarelinInstaller.exe"));
+  ASSERT_TRUE(CopyBuilt(program, folder / L"TovarelinInstaller.exe"));
   for (const wchar_t* name : kPlantedNames) ASSERT_TRUE(Plant(folder, name));
   ScriptedServer files(HttpResponse::Body(ProductPackage()));
   ServeSettings(L"", L"", files.url() + L"/files/Tovarelin.zip");

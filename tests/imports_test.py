@@ -9,10 +9,11 @@ the others are delay-loaded. The program is linked statically (no C++ runtime DL
 embeds no application manifest.
 
   imports_test.py OBJDUMP PROGRAM.exe --delay-loaded NAME.dll... [--required NAME.dll...]
-                  [--version X.Y.Z]
+                  [--version X.Y.Z] [--not-on-windows7 NAME...]
 
 --delay-loaded: the DLLs the build delay-loads; --required: those the program must name;
---version: the version the version resource must carry.
+--version: the version the version resource must carry; --not-on-windows7: functions and
+DLLs that Windows 7 SP1 without updates lacks, which the program must not import at all.
 The icon group must hold 16, 32 and 48 pixel images at 4, 8 and 32 bits per pixel.
 Prints the ordinary and delay imports. GNU ld leaves the delay-import entry of the data
 directory empty, so objdump does not list delay imports: they are read from the
@@ -198,8 +199,12 @@ def resource_types(dump):
     return {int(m.group(1), 16) for m in re.finditer(r"^[0-9a-f]+   Entry: ID: 0x([0-9a-f]+)", tree, re.M)}
 
 
-def check(ordinary, delayed, types, delay_loaded, required):
+def check(ordinary, delayed, types, delay_loaded, required, not_on_windows7):
     problems = []
+    for dll, functions in sorted(ordinary.items()) + sorted(delayed.items()):
+        for name in [dll] + functions:
+            if name.lower() in not_on_windows7:
+                problems.append(f"{dll}: {name} is imported, but Windows 7 SP1 lacks it")
     for dll in sorted(ordinary):
         if RUNTIME_DLL.match(dll):
             problems.append(f"{dll} is imported: the program must be linked statically")
@@ -222,6 +227,7 @@ def main():
     parser.add_argument("--delay-loaded", nargs="+", required=True)
     parser.add_argument("--required", nargs="*", default=[])
     parser.add_argument("--version")
+    parser.add_argument("--not-on-windows7", nargs="*", default=[])
     args = parser.parse_args()
 
     dump = subprocess.run([args.objdump, "-p", args.program], check=True, capture_output=True,
@@ -239,7 +245,8 @@ def main():
     print("Resource types:", " ".join(str(t) for t in sorted(types)))
 
     problems = check(ordinary, delayed, types, {d.lower() for d in args.delay_loaded},
-                     {d.lower() for d in args.required})
+                     {d.lower() for d in args.required},
+                     {n.lower() for n in args.not_on_windows7})
     if not ordinary:
         problems.append("no ordinary imports were read")
     problems += icon_problems(dump, image)

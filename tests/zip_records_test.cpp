@@ -254,6 +254,16 @@ TEST(ZipNames, TellsUtf8WithNonAsciiBytesFromEverythingElse) {
     EXPECT_FALSE(IsNonAsciiUtf8(no)) << no;
 }
 
+TEST(ZipNames, ZipFolderBeforeWindows8MisnamesOnlyMarkedNonAsciiNames) {
+  const ZipEntryRecord ascii = {.name = "a.txt", .flags = kFlagUtf8Name},
+                       marked = {.name = WideToUtf8(L"霁岚舟.exe"), .flags = kFlagUtf8Name},
+                       unmarked = {.name = "\xf6\xab\xe1\xb0\xd6\xdb.exe"};  // code page 936
+  EXPECT_TRUE(ZipFolderMisnames({ascii, marked}, {6, 1}));
+  for (const WindowsVersion later : {WindowsVersion{6, 2}, {10, 0}})
+    EXPECT_FALSE(ZipFolderMisnames({ascii, marked}, later));
+  EXPECT_FALSE(ZipFolderMisnames({ascii, unmarked}, {6, 1}));
+}
+
 // What check-package reports on names a Chinese-Windows archiver stores, and on entries the
 // installer refuses (packages from 7-Zip and Info-ZIP: CheckPackage.* in tests/CMakeLists.txt).
 TEST(PackageCheck, ReadsUnmarkedNamesInCodePage936AndFlagsWhatTheInstallerRefuses) {

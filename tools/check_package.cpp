@@ -69,6 +69,9 @@ int wmain(int argc, wchar_t** argv) {
   Print(L"package: " + package + L" (" + std::to_wstring(entries->size()) + L" entries)");
   PrintFinds(L"Windows shell, unmarked names in code page 936", check.shellFinds);
   PrintFinds(L"installer's own reader", check.readerFinds);
+  if (check.windows7Reader)
+    Print(L"Windows 7: extracted by the installer's own reader (its zip folder reads names "
+          L"marked UTF-8 in code page 936)");
   for (const std::wstring& problem : check.problems) Print(L"FLAGGED: " + problem);
   Print(L"sha256: " + Hex(*digest));
   Print(L"for the settings answer: \"package_sha256\": \"" + Hex(*digest) + L"\"");

@@ -8,12 +8,19 @@
 # With TOVARELIN_NO_DISPLAY=1 the program runs without any display at all.
 # TOVARELIN_DLL_OVERRIDES adds entries to WINEDLLOVERRIDES, which Wine takes from the Linux
 # environment only: a test program cannot set it for the programs it starts.
+# TOVARELIN_WINDOWS_VERSION (win7, win10, ...) is the Windows version Wine reports to the
+# program: set for its name under HKCU\Software\Wine\AppDefaults, for this run only.
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/prefix.sh" "$1"
 shift
 wine_prepare_prefix
 trap wine_stop EXIT
+if [ -n "${TOVARELIN_WINDOWS_VERSION:-}" ]; then
+  version_key="HKCU\\Software\\Wine\\AppDefaults\\$(basename "$1")"
+  wine reg add "$version_key" /v Version /d "$TOVARELIN_WINDOWS_VERSION" /f >/dev/null 2>&1
+  trap 'wine reg delete "$version_key" /f >/dev/null 2>&1 || true; wine_stop' EXIT
+fi
 wine_mount_full_drive
 if [ "${TOVARELIN_NO_DISPLAY:-}" = 1 ]; then
   unset DISPLAY
