@@ -3,11 +3,13 @@
 
 The icon group holds 16, 32 and 48 pixel images at 4, 8 and 32 bits per pixel, so that Windows
 finds an image made for each size at each colour depth it may ask for. The 4- and 8-bit
-images carry the same four colours in a palette of 16 and of 256 entries.
+images carry the same four colours in a palette of 16 and of 256 entries. The 32-bit images
+are stored as PNG, which Windows reads in icons since Vista, in a tenth of their bitmaps' room.
 Run it again after changing the drawing: python3 resources/make_icon.py
 """
 import os
 import struct
+import zlib
 
 TEAL = (34, 170, 136)
 DEEP = (20, 120, 98)
@@ -65,17 +67,27 @@ def mask_rows(size, rows):
     return out
 
 
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def png(size):
+    """8-bit RGBA, rows top-down, each after its filter byte (none)."""
+    raw = b""
+    for row in reversed(pixels(size, 4)):
+        raw += b"\0"
+        for index, coverage in row:
+            colour = PALETTE[index] if index else TEAL
+            raw += bytes(colour) + bytes((int(round(coverage * 255)),))
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) +
+            png_chunk(b"IDAT", zlib.compress(raw, 9)) + png_chunk(b"IEND", b""))
+
+
 def image(size, bpp):
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bpp, 0, 0, 0, 0, 0, 0)
     if bpp == 32:
-        rows = pixels(size, 4)
-        body = b""
-        for row in rows:
-            for index, coverage in row:
-                colour = PALETTE[index] if index else TEAL
-                alpha = int(round(coverage * 255))
-                body += bytes((colour[2], colour[1], colour[0], alpha))
-        return header + body + mask_rows(size, rows)
+        return png(size)
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bpp, 0, 0, 0, 0, 0, 0)
     rows = pixels(size, 1)
     colours = 1 << bpp
     palette = b"".join(bytes((c[2], c[1], c[0], 0)) for c in PALETTE)

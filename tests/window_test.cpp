@@ -3,6 +3,7 @@
 
 #include "app/main_window.h"
 #include "app/window_style.h"
+#include "common/handles.h"
 #include "common/shared_state.h"
 #include "support/window_driver.h"
 
@@ -21,6 +22,21 @@ TEST(Window, PaintsTheCardButtonAndLocationBoxInTheirColours) {
   EXPECT_TRUE(shows(installer.control(IDC_START_BUTTON), 3, 3, kButtonFace));
   EXPECT_TRUE(shows(installer.control(IDC_LOCATION_LABEL), kLocationLabelBox.width - 2, 20,
                     kLocationBackground));
+  // The window class's icon, loaded as the installer loads it (its 32-bit images are PNG),
+  // draws its teal disc.
+  const HMODULE installerFile =
+      LoadLibraryExW((TestProgramFolder() + L"\\TovarelinInstaller.exe").c_str(), nullptr,
+                     LOAD_LIBRARY_AS_DATAFILE);
+  const HICON icon = LoadIconW(installerFile, MAKEINTRESOURCEW(1));
+  ASSERT_NE(nullptr, icon);
+  MemoryDc memory(CreateCompatibleDC(nullptr));
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), 32, 32, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  GdiObject bitmap(CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  ScopedSelection selected(memory.get(), bitmap.get());
+  ASSERT_TRUE(DrawIconEx(memory.get(), 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL));
+  EXPECT_EQ(RGB(34, 170, 136), GetPixel(memory.get(), 16, 3));
 }
 
 TEST(Window, ProgressMessagesShowThePercentage) {
