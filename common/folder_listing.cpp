@@ -1,6 +1,32 @@
 #include "common/folder_listing.h"
 
+#include <algorithm>
+
 #include "common/handles.h"
+
+namespace {
+
+int CompareNames(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                              static_cast<int>(b.size()), TRUE);
+}
+
+bool NameLess(const ListedItem& a, const ListedItem& b) {
+  return CompareNames(a.name, b.name) == CSTR_LESS_THAN;
+}
+
+void ListInto(const std::wstring& folder, const std::wstring& prefix,
+              std::vector<ListedItem>& items) {
+  for (ListedItem& item : ListFolder(folder)) {
+    const std::wstring name = item.name;
+    item.name = prefix + name;
+    items.push_back(item);
+    if (item.isFolder() && !item.isLink())
+      ListInto(folder + L"\\" + name, items.back().name + L"\\", items);
+  }
+}
+
+}  // namespace
 
 std::vector<ListedItem> ListFolder(const std::wstring& folder) {
   std::vector<ListedItem> items;
@@ -16,6 +42,12 @@ std::vector<ListedItem> ListFolder(const std::wstring& folder) {
     items.push_back({name, data.dwFileAttributes,
                      (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow});
   } while (FindNextFileW(find.get(), &data));
+  return items;
+}
+
+std::vector<ListedItem> ListFolderTree(const std::wstring& folder) {
+  std::vector<ListedItem> items;
+  ListInto(folder, L"", items);
   return items;
 }
 
@@ -49,7 +81,14 @@ bool MakeFolders(const std::wstring& destination, const std::wstring& relative) 
   }
 }
 
-bool FileNameLess(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                              static_cast<int>(b.size()), TRUE) == CSTR_LESS_THAN;
+bool SameFileName(const std::wstring& a, const std::wstring& b) {
+  return CompareNames(a, b) == CSTR_EQUAL;
+}
+
+void SortByName(std::vector<ListedItem>& items) { std::sort(items.begin(), items.end(), NameLess); }
+
+const ListedItem* FindByName(const std::vector<ListedItem>& sorted, const std::wstring& name) {
+  const ListedItem wanted{name};
+  const auto found = std::lower_bound(sorted.begin(), sorted.end(), wanted, NameLess);
+  return found == sorted.end() || NameLess(wanted, *found) ? nullptr : &*found;
 }

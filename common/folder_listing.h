@@ -18,6 +18,16 @@ struct ListedItem {
 
 // The folder's items but "." and "..", in the file system's order; empty when it cannot be read.
 std::vector<ListedItem> ListFolder(const std::wstring& folder);
+// Everything below the folder, each folder before what it holds, named by its path relative
+// to the folder; links are listed, not entered.
+std::vector<ListedItem> ListFolderTree(const std::wstring& folder);
+
+// In the order of names as the file system compares them: ignoring case by its own table.
+void SortByName(std::vector<ListedItem>& items);
+// Whether two names are one to the file system.
+bool SameFileName(const std::wstring& a, const std::wstring& b);
+// The item of that name in a list sorted so; null when there is none.
+const ListedItem* FindByName(const std::vector<ListedItem>& sorted, const std::wstring& name);
 
 // Deletes the file, or the folder with everything below it (links are removed, not followed),
 // read-only or not. True when it is gone or its deletion waits only for a program holding it.
@@ -30,6 +40,3 @@ bool PathLingers(const std::wstring& path);
 bool IsFolder(const std::wstring& path);
 // Creates the relative folder below the destination with every missing parent; true for none.
 bool MakeFolders(const std::wstring& destination, const std::wstring& relative);
-
-// The order of names as the file system compares them: ignoring case by its own table.
-bool FileNameLess(const std::wstring& a, const std::wstring& b);

@@ -4,17 +4,15 @@
 
 #include "common/ascii_case.h"
 #include "common/constants.h"
+#include "common/folder_listing.h"
 #include "common/handles.h"
 #include "install/find_executable_internal.h"
 
 namespace {
 
-// As the file system compares names.
 bool IsOneOf(const std::wstring& path, const std::vector<std::wstring>& paths) {
   for (const std::wstring& other : paths)
-    if (CompareStringOrdinal(path.c_str(), static_cast<int>(path.size()), other.c_str(),
-                             static_cast<int>(other.size()), TRUE) == CSTR_EQUAL)
-      return true;
+    if (SameFileName(path, other)) return true;
   return false;
 }
 

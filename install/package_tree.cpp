@@ -19,8 +19,6 @@ constexpr DWORD kBufferSize = 1 << 20;
 // Entries by index, with their spellings of the right size as bits.
 using UnreadFiles = std::vector<std::pair<size_t, unsigned>>;
 
-bool ItemLess(const ListedItem& a, const ListedItem& b) { return FileNameLess(a.name, b.name); }
-
 bool HasCrc(const std::wstring& path, const PackageEntry& entry, char* buffer) {
   // Shared every way, so that a copy still writing the file is not disturbed.
   FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
@@ -37,6 +35,7 @@ bool HasCrc(const std::wstring& path, const PackageEntry& entry, char* buffer) {
 // Opening a file costs more than reading it, and most of that cost is waiting on the system,
 // so two readers take the files in turn; the first mismatch stops both.
 struct ContentReaders {
+  const std::wstring& folder;
   const std::vector<PackageEntry>& entries;
   const UnreadFiles& unread;
   std::vector<char>& matched;
@@ -48,7 +47,8 @@ struct ContentReaders {
     for (size_t k; !incomplete && (k = next++) < unread.size();) {
       const auto& [i, candidates] = unread[k];
       for (size_t s = 0; s < entries[i].paths.size(); ++s)
-        if ((candidates >> s & 1) && !matched[i] && HasCrc(entries[i].paths[s], entries[i], buffer))
+        if ((candidates >> s & 1) && !matched[i] &&
+            HasCrc(folder + L"\\" + entries[i].paths[s], entries[i], buffer))
           matched[i] = true;
       if (!matched[i]) incomplete = true;
     }
@@ -76,10 +76,7 @@ std::vector<std::wstring> ProductExecutablePaths(const std::vector<PackageEntry>
 }
 
 PackageTreeCheck::PackageTreeCheck(const std::wstring& folder, std::vector<PackageEntry> entries)
-    : entries_(std::move(entries)), matched_(entries_.size(), false) {
-  for (PackageEntry& entry : entries_)
-    for (std::wstring& path : entry.paths) path = folder + L"\\" + path;
-}
+    : folder_(folder), entries_(std::move(entries)), matched_(entries_.size(), false) {}
 
 uint64_t PackageTreeCheck::TotalBytes() const {
   uint64_t total = 0;
@@ -90,7 +87,8 @@ uint64_t PackageTreeCheck::TotalBytes() const {
 
 bool PackageTreeCheck::Complete() {
   progress_ = {};
-  Listings listings;
+  std::vector<ListedItem> tree = ListFolderTree(folder_);
+  SortByName(tree);
   UnreadFiles unread;
   bool allSized = true;
   for (size_t i = 0; i < entries_.size(); ++i) {
@@ -100,7 +98,7 @@ bool PackageTreeCheck::Complete() {
       progress_.entries += entry.isFolder ? 1 : 2;
       continue;
     }
-    const Look look = LookAt(entry, listings);
+    const Look look = LookAt(entry, tree);
     progress_.bytes += look.bytes;
     if (!look.candidates) {
       allSized = false;
@@ -115,7 +113,7 @@ bool PackageTreeCheck::Complete() {
   if (!allSized) return false;
   if (unread.empty()) return true;
   if (!buffers_) buffers_.reset(new char[2 * kBufferSize]);
-  ContentReaders readers{entries_, unread, matched_, buffers_.get() + kBufferSize};
+  ContentReaders readers{folder_, entries_, unread, matched_, buffers_.get() + kBufferSize};
   // Without a second thread, one reader does it all.
   KernelHandle helper(unread.size() > 1 ? CreateThread(nullptr, 0, ContentReaders::ReadInHelper,
                                                        &readers, 0, nullptr)
@@ -127,22 +125,11 @@ bool PackageTreeCheck::Complete() {
 }
 
 PackageTreeCheck::Look PackageTreeCheck::LookAt(const PackageEntry& entry,
-                                                Listings& listings) const {
+                                                const std::vector<ListedItem>& tree) {
   Look look;
   for (size_t s = 0; s < entry.paths.size(); ++s) {
-    const std::wstring& path = entry.paths[s];
-    const size_t slash = path.rfind(L'\\');
-    const std::wstring name = path.substr(slash + 1);
-    auto [listing, added] = listings.try_emplace(path.substr(0, slash));
-    std::vector<ListedItem>& items = listing->second;
-    if (added) {
-      items = ListFolder(listing->first);
-      std::sort(items.begin(), items.end(), ItemLess);
-    }
-    const ListedItem wanted{name};
-    const auto found = std::lower_bound(items.begin(), items.end(), wanted, ItemLess);
-    if (found == items.end() || ItemLess(wanted, *found)) continue;
-    if (found->isFolder() != entry.isFolder) continue;
+    const ListedItem* found = FindByName(tree, entry.paths[s]);
+    if (!found || found->isFolder() != entry.isFolder) continue;
     const uint64_t size = entry.isFolder ? 0 : found->size;
     look.bytes = std::max(look.bytes, std::min(size, entry.size));
     if (size == entry.size) look.candidates |= 1u << s;

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -25,8 +24,8 @@ struct TreeProgress {
 };
 
 // Compares the tree with the entries each time it is asked. Sizes come first, read from one
-// listing of each folder concerned; contents only once every size fits, and a file that
-// matched once is not read again.
+// listing of the tree; contents only once every size fits, and a file that matched once is
+// not read again.
 class PackageTreeCheck {
  public:
   PackageTreeCheck(const std::wstring& folder, std::vector<PackageEntry> entries);
@@ -45,11 +44,11 @@ class PackageTreeCheck {
     uint64_t bytes = 0;                   // the most of the entry found under one spelling
     unsigned candidates = 0;              // spellings of the right kind and size, as bits
   };
-  // One look's listings, by folder, sorted by name as the file system compares names.
-  using Listings = std::map<std::wstring, std::vector<ListedItem>>;
-  Look LookAt(const PackageEntry& entry, Listings& listings) const;
+  // `tree`: the folder's tree as one look found it, sorted by name.
+  static Look LookAt(const PackageEntry& entry, const std::vector<ListedItem>& tree);
 
-  std::vector<PackageEntry> entries_;  // their paths made full once
+  std::wstring folder_;
+  std::vector<PackageEntry> entries_;
 
   std::vector<char> matched_;  // not vector<bool>: two readers set its elements at once
   std::unique_ptr<char[]> buffers_;  // one per reader

@@ -24,11 +24,12 @@ void CheckReplaceable(const std::vector<PackageEntry>& entries, const InstallFol
                       const std::vector<std::wstring>& placed, int attempts,
                       const std::function<void()>& pause) {
   uint64_t total = 0;
-  std::vector<std::wstring> named, inUse;
+  std::vector<ListedItem> named;
+  std::vector<std::wstring> inUse;
   for (const PackageEntry& entry : entries) {
     total += entry.size;
     for (const std::wstring& path : entry.paths) {
-      named.push_back(path);
+      named.push_back({path});
       if (!entry.isFolder && IsInUse(folders.install + L"\\" + path))
         inUse.push_back(folders.install + L"\\" + path);
     }

@@ -10,38 +10,36 @@
 
 namespace {
 
-constexpr char kJournalHeader[] = "Tovarelin switch 1";
-constexpr char kCommitLine[] = "committed";
+constexpr wchar_t kJournalHeader[] = L"Tovarelin switch 1";
+constexpr wchar_t kCommitLine[] = L"committed";
 constexpr DWORD kReadLimit = 64 << 20;
 
 // Whole lines only: a last line without its end was cut short.
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-    lines.push_back(text.substr(start, end - start));
+std::vector<std::wstring> Lines(const std::string& text) {
+  const std::wstring wide = Utf8ToWide(text);
+  std::vector<std::wstring> lines;
+  for (size_t start = 0, end; (end = wide.find(L'\n', start)) != std::wstring::npos;
+       start = end + 1)
+    lines.push_back(wide.substr(start, end - start));
   return lines;
 }
 
-// The path as its own canonical relative form, or nothing when it is not one.
-std::optional<std::wstring> RelativePath(const std::string& line) {
-  const std::wstring path = Utf8ToWide(line);
-  const auto safe = SafeEntryPath(path);
-  if (!safe || safe->isFolder || safe->relative != path) return std::nullopt;
-  return path;
+// Whether the line is a path in its own canonical relative form.
+bool IsRelativePath(const std::wstring& line) {
+  const auto safe = SafeEntryPath(line);
+  return safe && !safe->isFolder && safe->relative == line;
 }
-
-std::string Line(const std::wstring& path) { return WideToUtf8(path) + "\n"; }
 
 }  // namespace
 
 std::string FormatJournal(const std::vector<TreeMove>& moves) {
-  std::string text = std::string(kJournalHeader) + "\n";
-  for (const TreeMove& move : moves) text += WideToUtf8(move.from) + "\t" + Line(move.to);
-  return text;
+  std::wstring text = std::wstring(kJournalHeader) + L"\n";
+  for (const TreeMove& move : moves) text += move.from + L"\t" + move.to + L"\n";
+  return WideToUtf8(text);
 }
 
 std::optional<SwitchJournal> ParseJournal(const std::string& text) {
-  const std::vector<std::string> lines = Lines(text);
+  const std::vector<std::wstring> lines = Lines(text);
   if (lines.empty() || lines[0] != kJournalHeader) return std::nullopt;
   SwitchJournal journal;
   for (size_t i = 1; i < lines.size(); ++i) {
@@ -49,26 +47,24 @@ std::optional<SwitchJournal> ParseJournal(const std::string& text) {
       journal.committed = i + 1 == lines.size();
       break;
     }
-    const size_t tab = lines[i].find('\t');
-    if (tab == std::string::npos) break;
-    const auto from = RelativePath(lines[i].substr(0, tab));
-    const auto to = RelativePath(lines[i].substr(tab + 1));
-    if (!from || !to) break;
-    journal.moves.push_back({*from, *to});
+    const size_t tab = lines[i].find(L'\t');
+    const TreeMove move{lines[i].substr(0, tab), lines[i].substr(tab + 1)};
+    if (tab == std::wstring::npos || !IsRelativePath(move.from) || !IsRelativePath(move.to)) break;
+    journal.moves.push_back(move);
   }
   return journal;
 }
 
-std::string FormatPlacedFiles(const std::vector<std::wstring>& files) {
-  std::string text;
-  for (const std::wstring& file : files) text += Line(file);
-  return text;
+std::string FormatPlacedFiles(const std::vector<ListedItem>& items) {
+  std::wstring text;
+  for (const ListedItem& item : items)
+    if (!item.isFolder()) text += item.name + L"\n";
+  return WideToUtf8(text);
 }
 
 std::vector<std::wstring> ParsePlacedFiles(const std::string& text) {
-  std::vector<std::wstring> files;
-  for (const std::string& line : Lines(text))
-    if (auto path = RelativePath(line)) files.push_back(std::move(*path));
+  std::vector<std::wstring> files = Lines(text);
+  std::erase_if(files, [](const std::wstring& line) { return !IsRelativePath(line); });
   return files;
 }
 
@@ -80,7 +76,7 @@ JournalFile::JournalFile(const std::wstring& path, const std::vector<TreeMove>& 
   Append(FormatJournal(moves));
 }
 
-void JournalFile::Commit() { Append(std::string(kCommitLine) + "\n"); }
+void JournalFile::Commit() { Append(WideToUtf8(std::wstring(kCommitLine) + L"\n")); }
 
 void JournalFile::Discard() {
   file_.reset();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/folder_listing.h"
 #include "common/handles.h"
 
 struct TreeMove {
@@ -23,7 +24,8 @@ std::string FormatJournal(const std::vector<TreeMove>& moves);
 // path that could lead out of the folder); nothing without the journal's first line.
 std::optional<SwitchJournal> ParseJournal(const std::string& text);
 
-std::string FormatPlacedFiles(const std::vector<std::wstring>& files);
+// The files among the items, by their relative paths.
+std::string FormatPlacedFiles(const std::vector<ListedItem>& items);
 // The lines that are safe relative paths; others are passed over.
 std::vector<std::wstring> ParsePlacedFiles(const std::string& text);
 

@@ -19,11 +19,6 @@ constexpr wchar_t kJournalName[] = L"_download\\switch.journal";
 constexpr wchar_t kPlacedListName[] = L"_installed_files.txt";
 constexpr int kMoveAttempts = 20;  // about 10 s: a scanner's hold, not a running program
 
-struct StagedItem {
-  std::wstring relative;
-  bool isFolder;
-};
-
 std::wstring Join(const std::wstring& folder, const std::wstring& relative) {
   if (folder.empty() || relative.empty()) return folder + relative;
   return folder + L"\\" + relative;
@@ -42,16 +37,6 @@ bool IsBelow(const std::wstring& path, const std::wstring& folder) {
 bool IsInUse(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
          error == ERROR_LOCK_VIOLATION;
-}
-
-// Depth first, each folder before what it holds.
-void ListStaged(const std::wstring& staging, const std::wstring& relative,
-                std::vector<StagedItem>& items) {
-  for (const ListedItem& item : ListFolder(Join(staging, relative))) {
-    const std::wstring child = Join(relative, item.name);
-    items.push_back({child, item.isFolder()});
-    if (item.isFolder() && !item.isLink()) ListStaged(staging, child, items);
-  }
 }
 
 // 0 once moved, else the error of the last try.
@@ -83,7 +68,7 @@ void UndoMoves(const InstallFolders& folders, const std::vector<TreeMove>& moves
 // The installed files that staged ones replace go aside, then the staged items move in: a
 // folder that is not installed yet in one move, with all it holds.
 std::vector<TreeMove> PlanMoves(const InstallFolders& folders,
-                                const std::vector<StagedItem>& staged,
+                                const std::vector<ListedItem>& staged,
                                 const std::vector<std::wstring>& obsolete) {
   std::vector<TreeMove> moves, into;
   const auto moveAside = [&](const std::wstring& relative) {
@@ -91,16 +76,16 @@ std::vector<TreeMove> PlanMoves(const InstallFolders& folders,
                                    DecimalText(moves.size() + 1)});
   };
   std::wstring movedWhole;
-  for (const StagedItem& item : staged) {
-    if (!movedWhole.empty() && IsBelow(item.relative, movedWhole)) continue;
-    const DWORD installed = GetFileAttributesW(Join(folders.install, item.relative).c_str());
+  for (const ListedItem& item : staged) {
+    if (!movedWhole.empty() && IsBelow(item.name, movedWhole)) continue;
+    const DWORD installed = GetFileAttributesW(Join(folders.install, item.name).c_str());
     const bool isFolder =
         installed != INVALID_FILE_ATTRIBUTES && (installed & FILE_ATTRIBUTE_DIRECTORY);
-    if (item.isFolder && isFolder) continue;  // what it holds is looked at item by item
+    if (item.isFolder() && isFolder) continue;  // what it holds is looked at item by item
     if (isFolder) throw std::runtime_error(kExtractFailedText);
-    if (installed != INVALID_FILE_ATTRIBUTES) moveAside(item.relative);
-    into.push_back({std::wstring(kStagingName) + L"\\" + item.relative, item.relative});
-    if (item.isFolder) movedWhole = item.relative;
+    if (installed != INVALID_FILE_ATTRIBUTES) moveAside(item.name);
+    into.push_back({Join(kStagingName, item.name), item.name});
+    if (item.isFolder()) movedWhole = item.name;
   }
   for (const std::wstring& file : obsolete) moveAside(file);
   moves.insert(moves.end(), into.begin(), into.end());
@@ -127,14 +112,13 @@ std::vector<std::wstring> ReadPlacedFiles(const InstallFolders& folders) {
 
 std::vector<std::wstring> ObsoleteFiles(const InstallFolders& folders,
                                         const std::vector<std::wstring>& placed,
-                                        std::vector<std::wstring> named) {
-  std::sort(named.begin(), named.end(), FileNameLess);
+                                        std::vector<ListedItem> named) {
+  SortByName(named);
   std::vector<std::wstring> obsolete;
   for (const std::wstring& file : placed) {
     // The installer's own files are never the product's.
-    const std::wstring first = file.substr(0, file.find(L'\\'));
-    if (!FileNameLess(first, kDownloadName) && !FileNameLess(kDownloadName, first)) continue;
-    if (std::binary_search(named.begin(), named.end(), file, FileNameLess)) continue;
+    if (FindByName(named, file) || SameFileName(file.substr(0, file.find(L'\\')), kDownloadName))
+      continue;
     const DWORD attributes = GetFileAttributesW(Join(folders.install, file).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
       obsolete.push_back(file);
@@ -144,19 +128,12 @@ std::vector<std::wstring> ObsoleteFiles(const InstallFolders& folders,
 
 void SwitchIntoPlace(const InstallFolders& folders, const std::vector<std::wstring>& placed,
                      MoveStep move, const std::function<void()>& pause) {
-  std::vector<StagedItem> staged;
-  ListStaged(folders.staging, L"", staged);
-  std::vector<std::wstring> files, named;
-  for (const StagedItem& item : staged) {
-    if (!item.isFolder) files.push_back(item.relative);
-    named.push_back(item.relative);
-  }
-  WriteSmallFile(Join(folders.staging, kPlacedListName), FormatPlacedFiles(files),
+  std::vector<ListedItem> staged = ListFolderTree(folders.staging);
+  WriteSmallFile(Join(folders.staging, kPlacedListName), FormatPlacedFiles(staged),
                  FILE_ATTRIBUTE_HIDDEN);
-  staged.push_back({kPlacedListName, false});
-  named.push_back(kPlacedListName);
+  staged.push_back({kPlacedListName});
   const std::vector<TreeMove> moves =
-      PlanMoves(folders, staged, ObsoleteFiles(folders, placed, std::move(named)));
+      PlanMoves(folders, staged, ObsoleteFiles(folders, placed, staged));
 
   CreateDirectoryW(folders.backup.c_str(), nullptr);
   JournalFile journal(folders.journal, moves);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/folder_listing.h"
 #include "install/switch_records.h"
 
 // One installation's folders: the installation folder and, inside it, the download folder
@@ -22,11 +23,12 @@ bool MovePath(const std::wstring& from, const std::wstring& to);
 // The list of files the last installation placed; empty for an installation made without one.
 std::vector<std::wstring> ReadPlacedFiles(const InstallFolders& folders);
 
-// The files of that list that the new package does not name and that are still there: they go
-// with the old version. `named`: what the new package holds, files and folders, relative.
+// The files of that list that the new package does not name and that are still there as
+// files: they go with the old version. `named`: what the new package holds, files and
+// folders, by their relative paths.
 std::vector<std::wstring> ObsoleteFiles(const InstallFolders& folders,
                                         const std::vector<std::wstring>& placed,
-                                        std::vector<std::wstring> named);
+                                        std::vector<ListedItem> named);
 
 // Moves the installed files that the staged tree replaces, and the obsolete ones, aside, then
 // the staged items into place with the new list, and commits the journal. A move that meets a
