@@ -9,9 +9,14 @@
 //   tovarelin_bench complete ZIP FOLDER   the run's completion check of FOLDER against ZIP,
 //                                         every file read back as after the shell's copy
 //   tovarelin_bench look ZIP FOLDER REPEATS  the look at FOLDER that each of the run's pauses
-//                                         makes while the shell copies, REPEATS times
+//                                         makes while the shell copies: the first, then REPEATS
+//                                         more
 //   tovarelin_bench find ROOT REPEATS EXE FindProductExecutable, REPEATS times, EXE the
 //                                         package's executable
+//   tovarelin_bench switch ZIP FOLDER     over the version installed in FOLDER: ZIP extracted
+//                                         by our reader into the staging folder, then switched
+//                                         in; then once more, the switch undone at its last
+//                                         rename
 #include <windows.h>
 #include <psapi.h>
 
@@ -32,6 +37,7 @@
 #include "install/find_executable.h"
 #include "install/package_hash.h"
 #include "install/package_tree.h"
+#include "install/tree_switch.h"
 #include "install/zip_reader.h"
 #include "net/http_get.h"
 
@@ -130,18 +136,63 @@ void Look(const std::wstring& zip, const std::wstring& folder, int repeats) {
   if (!entries) throw std::runtime_error("cannot list the package");
   const size_t count = entries->size();
   PackageTreeCheck tree(folder, std::move(*entries));
+  Stopwatch first;
+  bool complete = tree.Complete();
+  const double firstSeconds = first.Seconds();
   std::string times = "[";
-  bool complete = false;
   for (int i = 0; i < repeats; ++i) {
     Stopwatch watch;
     complete = tree.Complete();
     times += (i ? ", " : "") + std::to_string(watch.Seconds());
   }
   JsonLine()
+      .Add("first_seconds", firstSeconds)
       .Add("seconds", times + "]")
       .Add("entries", static_cast<std::uint64_t>(count))
       .Add("bytes_in_place", tree.progress().bytes)
       .Add("complete", complete)
+      .Print();
+}
+
+// The new list goes in last: its rename stands for a file that stays in use.
+bool MoveFailingAtTheList(const std::wstring& from, const std::wstring& to) {
+  if (from.ends_with(L"\\_download\\new\\_installed_files.txt")) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return false;
+  }
+  return MovePath(from, to);
+}
+
+void Switch(const std::wstring& zip, const std::wstring& folder) {
+  const InstallFolders folders(folder);
+  const auto stage = [&] {
+    CreateDirectoryW(folders.download.c_str(), nullptr);
+    CreateDirectoryW(folders.staging.c_str(), nullptr);
+    Stopwatch watch;
+    if (!ExtractZipArchive(zip, folders.staging)) throw std::runtime_error("cannot extract");
+    return watch.Seconds();
+  };
+  const auto timedSwitch = [&](MoveStep move) {
+    Stopwatch watch;
+    try {
+      SwitchIntoPlace(folders, ReadPlacedFiles(folders), move, [] {});
+    } catch (const std::exception&) {
+      if (move == MovePath) throw;
+    }
+    const double seconds = watch.Seconds();
+    SettleSwitch(folders, MovePath, [] {});  // the backups and what is left of the staged tree
+    return seconds;
+  };
+  const double extractCommitted = stage();
+  const double committed = timedSwitch(MovePath);
+  const double extractUndone = stage();
+  const double undone = timedSwitch(MoveFailingAtTheList);
+  RemoveDirectoryW(folders.download.c_str());
+  JsonLine()
+      .Add("extract_seconds", "[" + std::to_string(extractCommitted) + ", " +
+                                  std::to_string(extractUndone) + "]")
+      .Add("commit_seconds", committed)
+      .Add("undo_seconds", undone)
       .Print();
 }
 
@@ -173,9 +224,10 @@ void Run(const std::vector<std::wstring>& args) {
   if (command == L"complete" && args.size() == 3) return Complete(args[1], args[2]);
   if (command == L"look" && args.size() == 4) return Look(args[1], args[2], std::stoi(args[3]));
   if (command == L"find" && args.size() == 4) return Find(args[1], std::stoi(args[2]), args[3]);
+  if (command == L"switch" && args.size() == 3) return Switch(args[1], args[2]);
   throw std::runtime_error(
       "usage: download URL FILE | ceiling URL [FILE] | hash FILE | extract ZIP FOLDER | "
-      "complete ZIP FOLDER | look ZIP FOLDER REPEATS | find ROOT REPEATS EXE");
+      "complete ZIP FOLDER | look ZIP FOLDER REPEATS | find ROOT REPEATS EXE | switch ZIP FOLDER");
 }
 }  // namespace
 

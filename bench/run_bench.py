@@ -258,8 +258,9 @@ def measure_extraction_memory(cfg, bench, data, work):
 
 def measure_look(cfg, bench, data, work):
     """The look at the tree that each pause makes while the shell copies: over an empty folder,
-    and over the whole tree with one byte of one file still missing, so that every entry is
-    looked at and no content is read yet."""
+    and over the whole tree with one byte of one file still missing, so that no content is read
+    yet. The first look over the whole tree lists every folder; the later ones only what the
+    earlier found not yet in place."""
     log("look: making the %d MiB package of %d files (once)" % (cfg["look_mib"], cfg["look_entries"]))
     package = bench_data.package_zip(data, cfg["look_mib"], cfg["look_entries"])
     folder = fresh_folder(os.path.join(work, "look"))
@@ -276,7 +277,33 @@ def measure_look(cfg, bench, data, work):
         raise RuntimeError("the look measured %d and %d bytes in place of %d"
                            % (empty["bytes_in_place"], full["bytes_in_place"], size))
     return {"entries": full["entries"], "empty_seconds": empty["seconds"],
-            "full_seconds": full["seconds"]}
+            "full_seconds": full["seconds"], "full_first_seconds": full["first_seconds"]}
+
+
+def measure_switch(cfg, bench, data, work):
+    """The switch of the look's package over an installed copy of it, round by round beside our
+    reader's extraction of it into the staging folder: committed, then undone at its last
+    rename. Each leaves one whole version."""
+    package = bench_data.package_zip(data, cfg["look_mib"], cfg["look_entries"])
+    files, size, _ = zip_summary(package)
+    rounds = []
+    for run in range(cfg["runs"]):
+        log("switch %d/%d: over an installed version, committed and undone" % (run + 1, cfg["runs"]))
+        folder = os.path.join(work, "switch")
+        extract_ours(bench, package, folder)
+        got = bench.run("switch", windows_path(package), windows_path(folder))
+        if "error" in got:
+            raise RuntimeError(got["error"])
+        # The list of placed files is the one file the installation adds to the package's.
+        expect_tree("the switch", os.path.join(folder, "Tovarelin"), files, size)
+        if os.path.exists(os.path.join(folder, "_download")):
+            raise RuntimeError("the switch left its download folder behind")
+        rounds.append(got)
+        shutil.rmtree(folder)
+    return {"entries": cfg["look_entries"],
+            "extract_seconds": [r["extract_seconds"] for r in rounds],
+            "commit_seconds": [r["commit_seconds"] for r in rounds],
+            "undo_seconds": [r["undo_seconds"] for r in rounds]}
 
 
 def measure_search(cfg, bench, data):
@@ -341,6 +368,7 @@ def main():
     phase("extraction", measure_extraction, cfg, bench, data, work)
     phase("extraction_memory", measure_extraction_memory, cfg, bench, data, work)
     phase("look", measure_look, cfg, bench, data, work)
+    phase("switch", measure_switch, cfg, bench, data, work)
     phase("search", measure_search, cfg, bench, data)
     phase("size", measure_size, build)
     shutil.rmtree(work, ignore_errors=True)

@@ -6,8 +6,9 @@
 
 // In place of std::to_wstring, which brings the printf family into the executable.
 inline std::wstring DecimalText(uint64_t n) {
-  std::wstring digits;
-  do digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + n % 10));
+  wchar_t digits[20];
+  wchar_t* first = digits + 20;
+  do *--first = static_cast<wchar_t>(L'0' + n % 10);
   while ((n /= 10) != 0);
-  return digits;
+  return std::wstring(first, digits + 20);
 }

@@ -15,14 +15,15 @@ bool NameLess(const ListedItem& a, const ListedItem& b) {
   return CompareNames(a.name, b.name) == CSTR_LESS_THAN;
 }
 
-void ListInto(const std::wstring& folder, const std::wstring& prefix,
+void ListInto(const std::wstring& folder, const std::wstring& prefix, const wchar_t* except,
               std::vector<ListedItem>& items) {
   for (ListedItem& item : ListFolder(folder)) {
-    const std::wstring name = item.name;
-    item.name = prefix + name;
-    items.push_back(item);
-    if (item.isFolder() && !item.isLink())
-      ListInto(folder + L"\\" + name, items.back().name + L"\\", items);
+    if (*except && CompareNames(item.name, except) == CSTR_EQUAL) continue;
+    const std::wstring path = folder + L"\\" + item.name;
+    const bool enter = item.isFolder() && !item.isLink();
+    item.name.insert(0, prefix);
+    items.push_back(std::move(item));
+    if (enter) ListInto(path, items.back().name + L"\\", L"", items);
   }
 }
 
@@ -45,9 +46,9 @@ std::vector<ListedItem> ListFolder(const std::wstring& folder) {
   return items;
 }
 
-std::vector<ListedItem> ListFolderTree(const std::wstring& folder) {
+std::vector<ListedItem> ListFolderTree(const std::wstring& folder, const wchar_t* except) {
   std::vector<ListedItem> items;
-  ListInto(folder, L"", items);
+  ListInto(folder, L"", except, items);
   return items;
 }
 

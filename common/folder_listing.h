@@ -18,9 +18,9 @@ struct ListedItem {
 
 // The folder's items but "." and "..", in the file system's order; empty when it cannot be read.
 std::vector<ListedItem> ListFolder(const std::wstring& folder);
-// Everything below the folder, each folder before what it holds, named by its path relative
-// to the folder; links are listed, not entered.
-std::vector<ListedItem> ListFolderTree(const std::wstring& folder);
+// Everything below the folder but the item `except` directly in it, each folder before what it
+// holds, named by its path relative to the folder; links are listed, not entered.
+std::vector<ListedItem> ListFolderTree(const std::wstring& folder, const wchar_t* except = L"");
 
 // In the order of names as the file system compares them: ignoring case by its own table.
 void SortByName(std::vector<ListedItem>& items);

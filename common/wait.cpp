@@ -24,8 +24,8 @@ void WaitDispatching(HANDLE object) {
     DispatchPosted();
 }
 
-bool WaitWhileAdvancing(int attempts, const std::function<void()>& pause,
-                        const std::function<Look()>& look) {
+bool WaitWhileAdvancing(int attempts, FunctionRef<void()> pause,
+                        FunctionRef<Look()> look) {
   for (int still = 0;; ++still) {
     const Look seen = look();
     if (seen == Look::kDone) return true;

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include <functional>
+#include "common/function_ref.h"
 
 // Waits that long while dispatching the thread's messages. A single-threaded apartment serves
 // calls from other threads only while it dispatches: the shell's copy may call back into the
@@ -19,5 +19,5 @@ enum class Look { kDone, kAdvanced, kStill };
 // Looks until it is done, pausing after every other look. Gives up, false, once `attempts`
 // pauses in a row were followed by a look that saw nothing advance: a slow change is waited
 // for as long as it moves.
-bool WaitWhileAdvancing(int attempts, const std::function<void()>& pause,
-                        const std::function<Look()>& look);
+bool WaitWhileAdvancing(int attempts, FunctionRef<void()> pause,
+                        FunctionRef<Look()> look);

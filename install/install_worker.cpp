@@ -78,7 +78,7 @@ void CheckPackageSignature(const std::wstring& packagePath) {
 // Looks at the tree the shell is copying until it is complete, showing how much is in place;
 // the copy is given up once it stands still for the whole budget.
 bool WaitForShellCopy(PackageTreeCheck& tree, ProgressPercent& progress, int attempts,
-                      const std::function<void()>& pause) {
+                      FunctionRef<void()> pause) {
   return WaitWhileAdvancing(attempts, pause, [&] {
     const TreeProgress before = tree.progress();
     const bool complete = tree.Complete();
@@ -91,7 +91,7 @@ bool WaitForShellCopy(PackageTreeCheck& tree, ProgressPercent& progress, int att
 // The package, and what the switch left; then the download folder, when nothing else is in
 // it. Waits while the shell still holds the package after its copy.
 void RemoveDownloads(const InstallFolders& folders, const std::wstring& packagePath,
-                     const InstallSteps& steps, const std::function<void()>& pause) {
+                     const InstallSteps& steps, FunctionRef<void()> pause) {
   WaitWhileAdvancing(kRemovalAttempts, pause, [&] {
     DeleteFileW(packagePath.c_str());
     if (!SettleSwitch(folders, steps.move, pause) || PathLingers(packagePath)) return Look::kStill;

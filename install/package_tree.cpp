@@ -76,7 +76,10 @@ std::vector<std::wstring> ProductExecutablePaths(const std::vector<PackageEntry>
 }
 
 PackageTreeCheck::PackageTreeCheck(const std::wstring& folder, std::vector<PackageEntry> entries)
-    : folder_(folder), entries_(std::move(entries)), matched_(entries_.size(), false) {}
+    : folder_(folder),
+      entries_(std::move(entries)),
+      sized_(entries_.size(), 0),
+      matched_(entries_.size(), false) {}
 
 uint64_t PackageTreeCheck::TotalBytes() const {
   uint64_t total = 0;
@@ -87,8 +90,7 @@ uint64_t PackageTreeCheck::TotalBytes() const {
 
 bool PackageTreeCheck::Complete() {
   progress_ = {};
-  std::vector<ListedItem> tree = ListFolderTree(folder_);
-  SortByName(tree);
+  const std::vector<ListedItem> listed = ListUnsizedFolders();
   UnreadFiles unread;
   bool allSized = true;
   for (size_t i = 0; i < entries_.size(); ++i) {
@@ -98,17 +100,22 @@ bool PackageTreeCheck::Complete() {
       progress_.entries += entry.isFolder ? 1 : 2;
       continue;
     }
-    const Look look = LookAt(entry, tree);
-    progress_.bytes += look.bytes;
-    if (!look.candidates) {
-      allSized = false;
-      continue;
+    if (!sized_[i]) {
+      const Look look = LookAt(entry, listed);
+      progress_.bytes += look.bytes;
+      sized_[i] = look.candidates;
+      if (!look.candidates) {
+        allSized = false;
+        continue;
+      }
+    } else {
+      progress_.bytes += entry.size;
     }
     ++progress_.entries;
     if (entry.isFolder)
       matched_[i] = true;
     else
-      unread.emplace_back(i, look.candidates);
+      unread.emplace_back(i, sized_[i]);
   }
   if (!allSized) return false;
   if (unread.empty()) return true;
@@ -124,11 +131,43 @@ bool PackageTreeCheck::Complete() {
   return !readers.incomplete;
 }
 
+std::vector<ListedItem> PackageTreeCheck::ListUnsizedFolders() const {
+  std::vector<ListedItem> folders, listed;
+  for (size_t i = 0; i < entries_.size(); ++i)
+    if (!sized_[i])
+      for (const std::wstring& path : entries_[i].paths) {
+        const size_t slash = path.rfind(L'\\');
+        folders.push_back({slash == std::wstring::npos ? L"" : path.substr(0, slash)});
+      }
+  // Sorted, a folder comes before those below it: one found missing spares them the asking.
+  SortByName(folders);
+  std::vector<ListedItem> missing;
+  for (size_t k = 0; k < folders.size(); ++k) {
+    const std::wstring& relative = folders[k].name;
+    if (k > 0 && SameFileName(relative, folders[k - 1].name)) continue;
+    const size_t slash = relative.rfind(L'\\');
+    const std::wstring path = relative.empty() ? folder_ : folder_ + L"\\" + relative;
+    std::vector<ListedItem> items;
+    if ((slash != std::wstring::npos && FindByName(missing, relative.substr(0, slash))) ||
+        ((items = ListFolder(path)).empty() && !IsFolder(path))) {
+      missing.push_back(folders[k]);
+      continue;
+    }
+    const std::wstring prefix = relative.empty() ? relative : relative + L"\\";
+    for (ListedItem& item : items) {
+      item.name = prefix + item.name;
+      listed.push_back(std::move(item));
+    }
+  }
+  SortByName(listed);
+  return listed;
+}
+
 PackageTreeCheck::Look PackageTreeCheck::LookAt(const PackageEntry& entry,
-                                                const std::vector<ListedItem>& tree) {
+                                                const std::vector<ListedItem>& listed) {
   Look look;
   for (size_t s = 0; s < entry.paths.size(); ++s) {
-    const ListedItem* found = FindByName(tree, entry.paths[s]);
+    const ListedItem* found = FindByName(listed, entry.paths[s]);
     if (!found || found->isFolder() != entry.isFolder) continue;
     const uint64_t size = entry.isFolder ? 0 : found->size;
     look.bytes = std::max(look.bytes, std::min(size, entry.size));

@@ -24,8 +24,9 @@ struct TreeProgress {
 };
 
 // Compares the tree with the entries each time it is asked. Sizes come first, read from one
-// listing of the tree; contents only once every size fits, and a file that matched once is
-// not read again.
+// listing of each folder that holds an entry not yet of its size; contents only once every
+// size fits. An entry found of its size is not looked for again (a copy writes each file
+// once: the CRC-32 read stays the proof), and a file that matched is not read again.
 class PackageTreeCheck {
  public:
   PackageTreeCheck(const std::wstring& folder, std::vector<PackageEntry> entries);
@@ -44,11 +45,13 @@ class PackageTreeCheck {
     uint64_t bytes = 0;                   // the most of the entry found under one spelling
     unsigned candidates = 0;              // spellings of the right kind and size, as bits
   };
-  // `tree`: the folder's tree as one look found it, sorted by name.
-  static Look LookAt(const PackageEntry& entry, const std::vector<ListedItem>& tree);
+  // The items of the folders that hold an entry not yet of its size, sorted by name.
+  std::vector<ListedItem> ListUnsizedFolders() const;
+  static Look LookAt(const PackageEntry& entry, const std::vector<ListedItem>& listed);
 
   std::wstring folder_;
   std::vector<PackageEntry> entries_;
+  std::vector<unsigned> sized_;  // the spellings of the right kind and size; 0 until found
 
   std::vector<char> matched_;  // not vector<bool>: two readers set its elements at once
   std::unique_ptr<char[]> buffers_;  // one per reader

@@ -22,7 +22,7 @@ bool IsInUse(const std::wstring& path) {
 
 void CheckReplaceable(const std::vector<PackageEntry>& entries, const InstallFolders& folders,
                       const std::vector<std::wstring>& placed, int attempts,
-                      const std::function<void()>& pause) {
+                      FunctionRef<void()> pause) {
   uint64_t total = 0;
   std::vector<ListedItem> named;
   std::vector<std::wstring> inUse;

@@ -1,10 +1,10 @@
 // Before the package is extracted beside an installed version: what the switch will need.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "common/function_ref.h"
 #include "install/tree_switch.h"
 #include "install/zip_reader.h"
 
@@ -15,4 +15,4 @@
 // 霁岚舟, a DLL loaded by another program) and stays so through `attempts` pauses.
 void CheckReplaceable(const std::vector<PackageEntry>& entries, const InstallFolders& folders,
                       const std::vector<std::wstring>& placed, int attempts,
-                      const std::function<void()>& pause);
+                      FunctionRef<void()> pause);

@@ -41,7 +41,7 @@ bool IsInUse(DWORD error) {
 
 // 0 once moved, else the error of the last try.
 DWORD MoveRetrying(const std::wstring& from, const std::wstring& to, MoveStep move,
-                   const std::function<void()>& pause) {
+                   FunctionRef<void()> pause) {
   DWORD error = 0;
   WaitWhileAdvancing(kMoveAttempts, pause, [&] {
     error = move(from, to) ? 0 : GetLastError();
@@ -53,7 +53,7 @@ DWORD MoveRetrying(const std::wstring& from, const std::wstring& to, MoveStep mo
 // Puts back, last first, each of the first `count` moves whose target is there and whose
 // source is not: what a run made of them, whether it ended normally or not.
 void UndoMoves(const InstallFolders& folders, const std::vector<TreeMove>& moves, size_t count,
-               MoveStep move, const std::function<void()>& pause) {
+               MoveStep move, FunctionRef<void()> pause) {
   while (count-- > 0) {
     const std::wstring from = Join(folders.install, moves[count].from);
     const std::wstring to = Join(folders.install, moves[count].to);
@@ -65,30 +65,50 @@ void UndoMoves(const InstallFolders& folders, const std::vector<TreeMove>& moves
   }
 }
 
-// The installed files that staged ones replace go aside, then the staged items move in: a
-// folder that is not installed yet in one move, with all it holds.
-std::vector<TreeMove> PlanMoves(const InstallFolders& folders,
+// Marks the folders above the item: they hold something of the person's.
+void MarkFoldersAbove(const std::wstring& name, std::vector<ListedItem>& kept) {
+  for (size_t slash = name.rfind(L'\\'); slash != std::wstring::npos && slash > 0;
+       slash = name.rfind(L'\\', slash - 1))
+    kept.push_back({name.substr(0, slash)});
+}
+
+// Whole folders where it can, for renames are slow on some file systems: what the staged tree
+// names, or the last installation placed, goes aside (a folder in one move, unless something of
+// the person's is in it, when what it holds is looked at item by item); then the staged items
+// move in (a folder not in place any more in one move).
+std::vector<TreeMove> PlanMoves(const std::vector<ListedItem>& installed,
                                 const std::vector<ListedItem>& staged,
-                                const std::vector<std::wstring>& obsolete) {
-  std::vector<TreeMove> moves, into;
-  const auto moveAside = [&](const std::wstring& relative) {
-    moves.push_back({relative, std::wstring(kBackupName) + L"\\" +
-                                   DecimalText(moves.size() + 1)});
+                                std::vector<ListedItem> placed) {
+  std::vector<ListedItem> stagedByName = staged;
+  SortByName(stagedByName);
+  SortByName(placed);
+  const auto ours = [&](const ListedItem& item) {
+    return FindByName(stagedByName, item.name) || FindByName(placed, item.name);
   };
-  std::wstring movedWhole;
-  for (const ListedItem& item : staged) {
-    if (!movedWhole.empty() && IsBelow(item.name, movedWhole)) continue;
-    const DWORD installed = GetFileAttributesW(Join(folders.install, item.name).c_str());
-    const bool isFolder =
-        installed != INVALID_FILE_ATTRIBUTES && (installed & FILE_ATTRIBUTE_DIRECTORY);
-    if (item.isFolder() && isFolder) continue;  // what it holds is looked at item by item
-    if (isFolder) throw std::runtime_error(kExtractFailedText);
-    if (installed != INVALID_FILE_ATTRIBUTES) moveAside(item.name);
-    into.push_back({Join(kStagingName, item.name), item.name});
-    if (item.isFolder()) movedWhole = item.name;
+  std::vector<ListedItem> kept;
+  for (const ListedItem& item : installed)
+    if (!ours(item)) MarkFoldersAbove(item.name, kept);
+  SortByName(kept);
+
+  std::vector<TreeMove> moves;
+  std::wstring whole;
+  for (const ListedItem& item : installed) {
+    if ((!whole.empty() && IsBelow(item.name, whole)) || !ours(item) ||
+        (item.isFolder() && FindByName(kept, item.name)))
+      continue;
+    moves.push_back({item.name, Join(kBackupName, DecimalText(moves.size() + 1))});
+    if (item.isFolder()) whole = item.name;
   }
-  for (const std::wstring& file : obsolete) moveAside(file);
-  moves.insert(moves.end(), into.begin(), into.end());
+  whole.clear();
+  for (const ListedItem& item : staged) {
+    if (!whole.empty() && IsBelow(item.name, whole)) continue;
+    if (FindByName(kept, item.name)) {
+      if (!item.isFolder()) throw std::runtime_error(kExtractFailedText);  // a folder stays there
+      continue;
+    }
+    moves.push_back({Join(kStagingName, item.name), item.name});
+    if (item.isFolder()) whole = item.name;
+  }
   return moves;
 }
 
@@ -127,13 +147,15 @@ std::vector<std::wstring> ObsoleteFiles(const InstallFolders& folders,
 }
 
 void SwitchIntoPlace(const InstallFolders& folders, const std::vector<std::wstring>& placed,
-                     MoveStep move, const std::function<void()>& pause) {
+                     MoveStep move, FunctionRef<void()> pause) {
   std::vector<ListedItem> staged = ListFolderTree(folders.staging);
   WriteSmallFile(Join(folders.staging, kPlacedListName), FormatPlacedFiles(staged),
                  FILE_ATTRIBUTE_HIDDEN);
   staged.push_back({kPlacedListName});
+  std::vector<ListedItem> placedItems;
+  for (const std::wstring& file : placed) placedItems.push_back({file});
   const std::vector<TreeMove> moves =
-      PlanMoves(folders, staged, ObsoleteFiles(folders, placed, staged));
+      PlanMoves(ListFolderTree(folders.install, kDownloadName), staged, std::move(placedItems));
 
   CreateDirectoryW(folders.backup.c_str(), nullptr);
   JournalFile journal(folders.journal, moves);
@@ -150,7 +172,7 @@ void SwitchIntoPlace(const InstallFolders& folders, const std::vector<std::wstri
 }
 
 bool SettleSwitch(const InstallFolders& folders, MoveStep move,
-                  const std::function<void()>& pause) {
+                  FunctionRef<void()> pause) {
   const auto journal = ParseJournal(ReadSmallFile(folders.journal));
   const bool committed = journal && journal->committed;
   if (journal && !committed)

@@ -2,11 +2,11 @@
 // so that the installation folder holds one whole version before, after, and after a failure.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "common/folder_listing.h"
+#include "common/function_ref.h"
 #include "install/switch_records.h"
 
 // One installation's folders: the installation folder and, inside it, the download folder
@@ -36,7 +36,7 @@ std::vector<std::wstring> ObsoleteFiles(const InstallFolders& folders,
 // it throws "安装目录中有文件正在使用，请关闭霁岚舟后重试". Throws "解压安装包失败", before
 // any move, when a staged file would take the place of a folder.
 void SwitchIntoPlace(const InstallFolders& folders, const std::vector<std::wstring>& placed,
-                     MoveStep move, const std::function<void()>& pause);
+                     MoveStep move, FunctionRef<void()> pause);
 
 // Brings what a switch left in the download folder to an end: a journal without its commit (a
 // run cut short) has its moves undone, last first; a committed one has its backups deleted.
@@ -44,4 +44,4 @@ void SwitchIntoPlace(const InstallFolders& folders, const std::vector<std::wstri
 // nothing of the switch is left. Throws "安装目录中有文件正在使用，请关闭霁岚舟后重试" when a
 // file cannot be moved back; the journal then stays for the next run.
 bool SettleSwitch(const InstallFolders& folders, MoveStep move,
-                  const std::function<void()>& pause);
+                  FunctionRef<void()> pause);

@@ -3,12 +3,12 @@
 #include <winhttp.h>
 
 #include <algorithm>
-#include <functional>
 #include <stdexcept>
 #include <vector>
 
 #include "common/constants.h"
 #include "common/disk_space.h"
+#include "common/function_ref.h"
 #include "common/handles.h"
 #include "common/open_file.h"
 #include "common/progress.h"
@@ -92,7 +92,7 @@ bool StatusHasBody(DWORD status) {
 // small: a write for each read, or far larger writes, slow the download down. Progress still
 // follows every read. Throws when the body breaks off.
 void ReceiveBody(HINTERNET request, uint64_t announcedLength, bool reportProgress,
-                 const std::function<void(const char*, DWORD)>& consume) {
+                 FunctionRef<void(const char*, DWORD)> consume) {
   std::vector<char> buffer(kWriteBytes);
   DWORD held = 0;  // read into the buffer, not yet handed on
   ProgressPercent progress(reportProgress ? announcedLength : 0);

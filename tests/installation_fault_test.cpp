@@ -198,7 +198,8 @@ TEST_F(InstallationFault, SilentServerKeepsTheWindowRunningUntilClosed) {
 // Closed while the package is hashed or extracted, the worker ends with the process and the
 // installed version stays as it was. Closed in the middle of the switch (a file of the
 // installed version held by another program makes it wait), the process ends only once the
-// switch has been undone.
+// switch has been undone. The person's notes keep the folder from moving whole, so that the
+// held file is moved on its own: Wine, unlike Windows, renames a folder with a file open in it.
 TEST_F(InstallationFault, ClosingWhileHashingExtractingOrSwitchingLeavesTheInstalledVersion) {
   const std::string package = ProductPackage(kLargeFillerBytes);
   ServePackage(HttpResponse::Body(package), Sha256Hex(package));
@@ -218,6 +219,7 @@ TEST_F(InstallationFault, ClosingWhileHashingExtractingOrSwitchingLeavesTheInsta
     MakeFolders(product + L"\\bin");
     WriteBytes(ProductExeIn(folder), "MZ version 1");
     WriteBytes(product + L"\\README.txt", "version 1");
+    WriteBytes(product + L"\\notes.txt", "mine");
     InstallerProcess installer;
     ASSERT_TRUE(installer.window());
     installer.PressButton();
@@ -230,7 +232,8 @@ TEST_F(InstallationFault, ClosingWhileHashingExtractingOrSwitchingLeavesTheInsta
     ASSERT_TRUE(installer.WaitForExit(20000, &exitCode)) << "still running after WM_CLOSE";
     EXPECT_EQ(0u, exitCode);
     held.reset();
-    EXPECT_EQ((std::vector<std::wstring>{L"README.txt", L"bin\\", L"bin\\霁岚舟.exe"}),
+    EXPECT_EQ((std::vector<std::wstring>{L"README.txt", L"bin\\", L"bin\\霁岚舟.exe",
+                                         L"notes.txt"}),
               ListTree(product));
     EXPECT_EQ("MZ version 1", ReadBytes(ProductExeIn(folder)));
     EXPECT_EQ("version 1", ReadBytes(product + L"\\README.txt"));
