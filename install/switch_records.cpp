@@ -30,13 +30,13 @@ bool IsRelativePath(const std::wstring& line) {
   return safe && !safe->isFolder && safe->relative == line;
 }
 
-}  // namespace
-
 std::string FormatJournal(const std::vector<TreeMove>& moves) {
   std::wstring text = std::wstring(kJournalHeader) + L"\n";
   for (const TreeMove& move : moves) text += move.from + L"\t" + move.to + L"\n";
   return WideToUtf8(text);
 }
+
+}  // namespace
 
 std::optional<SwitchJournal> ParseJournal(const std::string& text) {
   const std::vector<std::wstring> lines = Lines(text);

@@ -19,7 +19,6 @@ struct SwitchJournal {
   bool committed = false;       // every move was made
 };
 
-std::string FormatJournal(const std::vector<TreeMove>& moves);
 // The moves up to the first line that is not whole and well formed (a write cut short, or a
 // path that could lead out of the folder); nothing without the journal's first line.
 std::optional<SwitchJournal> ParseJournal(const std::string& text);

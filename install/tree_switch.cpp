@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "common/decimal_text.h"
