@@ -27,19 +27,19 @@
 #include <string>
 #include <vector>
 
-#include "common/shared_state.h"
-#include "common/code_pages.h"
 #include "bench/message_counter.h"
 #include "bench/stopwatch.h"
 #include "bench/tree_walk.h"
 #include "bench/winhttp_ceiling.h"
+#include "common/code_pages.h"
 #include "common/constants.h"
+#include "common/shared_state.h"
 #include "install/find_executable.h"
 #include "install/package_hash.h"
 #include "install/package_tree.h"
 #include "install/tree_switch.h"
-#include "install/zip_reader.h"
 #include "net/http_get.h"
+#include "zip/zip_reader.h"
 
 namespace {
 std::string JsonText(const std::string& text) {

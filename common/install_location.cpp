@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/ascii_case.h"
 #include "common/constants.h"
 #include "common/install_location_internal.h"
 #include "common/shared_state.h"
@@ -20,4 +21,12 @@ std::wstring DriveRootForSelection(int index, const std::vector<std::wstring>& d
 std::wstring SelectedDriveRoot() {
   const auto index = static_cast<int>(SendMessageW(g_driveCombo, CB_GETCURSEL, 0, 0));
   return DriveRootForSelection(index, g_installDrives);
+}
+
+bool IsProductExecutableName(const std::wstring& name) {
+  return EqualsIgnoreCase(name, kProductExeName);
+}
+
+bool IsProductExecutablePath(const std::wstring& path) {
+  return IsProductExecutableName(path.substr(path.find_last_of(L"\\/") + 1));
 }

@@ -1,4 +1,5 @@
-// Where the product goes: the drive chosen in the drive box and the folder derived from it.
+// Where the product goes (the drive chosen in the drive box and the folder derived from it) and
+// what its executable is called.
 #pragma once
 
 #include <string>
@@ -11,3 +12,8 @@ std::wstring InstallFolderForDrive(const std::wstring& driveRoot);
 
 // The drive box's current choice; the worker asks it once at the start of a run.
 std::wstring SelectedDriveRoot();
+
+// The name compared with 霁岚舟.exe, folding the ASCII letters A to Z only.
+bool IsProductExecutableName(const std::wstring& name);
+// Whether the last component of a path is that name.
+bool IsProductExecutablePath(const std::wstring& path);

@@ -4,7 +4,7 @@
 
 #include "common/windows_version.h"
 #include "install/extract_internal.h"
-#include "install/zip_names.h"
+#include "zip/zip_names.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "common/handles.h"
-#include "install/zip_reader.h"
+#include "zip/zip_reader.h"
 
 // The shell's objects of one copy. The copy runs on a thread of its own and may call back
 // into them, so they live until its end has been seen.

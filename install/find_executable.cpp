@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include "common/ascii_case.h"
 #include "common/constants.h"
 #include "common/folder_listing.h"
 #include "common/handles.h"
+#include "common/install_location.h"
 #include "install/find_executable_internal.h"
 
 namespace {
@@ -17,14 +17,6 @@ bool IsOneOf(const std::wstring& path, const std::vector<std::wstring>& paths) {
 }
 
 }  // namespace
-
-bool IsProductExecutableName(const std::wstring& name) {
-  return EqualsIgnoreCase(name, kProductExeName);
-}
-
-bool IsProductExecutablePath(const std::wstring& path) {
-  return IsProductExecutableName(path.substr(path.find_last_of(L"\\/") + 1));
-}
 
 bool ShouldEnterFolder(DWORD attributes) {
   // A junction or symbolic link could lead out of the tree or back into it.

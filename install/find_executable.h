@@ -9,8 +9,3 @@
 // links are not entered; a folder of that name never counts.
 std::wstring FindProductExecutable(const std::wstring& folder,
                                    const std::vector<std::wstring>& packageFiles);
-
-// The name compared with 霁岚舟.exe, folding the ASCII letters A to Z only.
-bool IsProductExecutableName(const std::wstring& name);
-// Whether the last component of a path is that name.
-bool IsProductExecutablePath(const std::wstring& path);

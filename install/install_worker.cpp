@@ -21,8 +21,8 @@
 #include "install/replace_check.h"
 #include "install/shortcut.h"
 #include "install/tree_switch.h"
-#include "install/zip_reader.h"
 #include "net/package_download.h"
+#include "zip/zip_reader.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "common/handles.h"
+#include "common/install_location.h"
 #include "common/open_file.h"
 #include "common/wait.h"
-#include "install/find_executable.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/folder_listing.h"
-#include "install/zip_reader.h"
+#include "zip/zip_reader.h"
 
 // Full paths, below the folder, of every file entry named 霁岚舟.exe under any of its spellings.
 std::vector<std::wstring> ProductExecutablePaths(const std::vector<PackageEntry>& entries,

@@ -6,7 +6,7 @@
 
 #include "common/function_ref.h"
 #include "install/tree_switch.h"
-#include "install/zip_reader.h"
+#include "zip/zip_reader.h"
 
 // Throws "磁盘空间不足" when the drive lacks room for the whole unpacked package, which is
 // staged beside the installed version. Throws "安装目录中有文件正在使用，请关闭霁岚舟后重试"

@@ -6,7 +6,7 @@
 
 #include "common/code_pages.h"
 #include "install/failure_texts.h"
-#include "install/zip_names.h"
+#include "zip/zip_names.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/handles.h"
+#include "common/install_location.h"
 #include "install/find_executable.h"
 #include "install/find_executable_internal.h"
 #include "support/files.h"

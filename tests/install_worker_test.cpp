@@ -16,11 +16,11 @@
 #include "install/extract.h"
 #include "install/find_executable.h"
 #include "install/install_worker_internal.h"
-#include "install/zip_names.h"
 #include "support/files.h"
 #include "support/stand_in_window.h"
 #include "support/threads.h"
 #include "support/zip_builder.h"
+#include "zip/zip_names.h"
 
 namespace {
 

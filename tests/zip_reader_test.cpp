@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "common/code_pages.h"
-#include "install/zip_reader.h"
 #include "support/files.h"
 #include "support/zip_builder.h"
+#include "zip/zip_reader.h"
 
 namespace {
 

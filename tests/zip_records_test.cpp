@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include "common/code_pages.h"
-#include "install/package_check.h"
-#include "install/zip_names.h"
-#include "install/zip_records.h"
 #include "support/zip_builder.h"
+#include "zip/package_check.h"
+#include "zip/zip_names.h"
+#include "zip/zip_records.h"
 
 namespace {
 

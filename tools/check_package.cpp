@@ -9,9 +9,9 @@
 #include "common/code_pages.h"
 #include "common/constants.h"
 #include "common/install_location.h"
-#include "install/package_check.h"
 #include "install/package_hash.h"
-#include "install/zip_reader.h"
+#include "zip/package_check.h"
+#include "zip/zip_reader.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "common/code_pages.h"
-#include "install/zip_names.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "zip/zip_names.h"
 
 namespace {
 

@@ -14,8 +14,8 @@ root=$(cd "$here/../.." && pwd)
 
 targets=(zip_records entry_names json_fields share_links)
 declare -A sources=(
-  [zip_records]=install/zip_records.cpp
-  [entry_names]=install/zip_names.cpp
+  [zip_records]=zip/zip_records.cpp
+  [entry_names]=zip/zip_names.cpp
   [json_fields]=net/json_fields.cpp
   [share_links]="net/share_links.cpp net/json_fields.cpp"
 )
@@ -24,7 +24,7 @@ mkdir -p "$out"
 for target in "${targets[@]}"; do
   binary=$out/${target}_fuzz
   # Rebuilt when any source it may include is newer.
-  if [ ! -x "$binary" ] || [ -n "$(find "$root"/{app,common,install,net} "$here" -newer "$binary" \
+  if [ ! -x "$binary" ] || [ -n "$(find "$root"/{app,common,install,net,zip} "$here" -newer "$binary" \
        \( -name '*.cpp' -o -name '*.h' \) | head -1)" ]; then
     read -ra files <<<"${sources[$target]}"
     clang++ -std=c++17 -g -O1 -Wall -Wextra -Werror -I"$root" \

@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "common/code_pages.h"
-#include "install/zip_names.h"
+#include "zip/zip_names.h"
 
 // Native stand-ins for common/code_pages.cpp in UTF-8, with MultiByteToWideChar's and
 // WideCharToMultiByte's documented behaviour for CP_UTF8 and no flags: each invalid or unpaired piece becomes

@@ -1,8 +1,8 @@
 // A whole archive file: its records read as the zip reader reads them before extracting.
 #include <algorithm>
 
-#include "install/zip_records.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "zip/zip_records.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string file = Bytes(data, size);

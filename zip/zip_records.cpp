@@ -1,4 +1,4 @@
-#include "install/zip_records.h"
+#include "zip/zip_records.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "install/zip_names.h"
+#include "zip/zip_names.h"
 
 #include <cstdint>
 

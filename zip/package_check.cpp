@@ -1,10 +1,10 @@
-#include "install/package_check.h"
+#include "zip/package_check.h"
 
 #include <optional>
 
 #include "common/code_pages.h"
-#include "install/find_executable.h"
-#include "install/zip_names.h"
+#include "common/install_location.h"
+#include "zip/zip_names.h"
 
 namespace {
 

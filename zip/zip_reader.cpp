@@ -1,4 +1,4 @@
-#include "install/zip_reader.h"
+#include "zip/zip_reader.h"
 
 #include <windows.h>
 #include <zlib.h>
@@ -12,8 +12,8 @@
 #include "common/folder_listing.h"
 #include "common/handles.h"
 #include "common/open_file.h"
-#include "install/zip_names.h"
-#include "install/zip_records.h"
+#include "zip/zip_names.h"
+#include "zip/zip_records.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "install/zip_records.h"
+#include "zip/zip_records.h"
 
 struct PackageEntry {
   // Below the destination, one for each safe spelling a shell may give the name.

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "install/zip_records.h"
+#include "zip/zip_records.h"
 
 struct PackageCheck {
   std::vector<std::wstring> shellFinds;   // the product executable's paths, as the shell names them

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/windows_version.h"
-#include "install/zip_records.h"
+#include "zip/zip_records.h"
 
 // Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past
 // U+10FFFF) and hold at least one byte that is not ASCII. Text in a Chinese code page
