@@ -1,10 +1,13 @@
 // Times the installer's own download, extraction and search from inside Wine (or Windows).
 // Each command prints one JSON line for bench/run_bench.py, which runs the anchors.
 //
-//   tovarelin_bench download URL FILE     HttpGet in file mode, progress counted
+//   tovarelin_bench download URL FILE [SHA256 KEY SIGNATURE]
+//                                         HttpGet in file mode, progress counted, the SHA-256
+//                                         taken as the file is written; then the run's checks
+//                                         of the package against the published hash and the
+//                                         signature (KEY: the point, 128 hex digits)
 //   tovarelin_bench ceiling URL           raw WinHTTP read loop, nothing kept
 //   tovarelin_bench ceiling URL FILE      raw WinHTTP read loop writing FILE
-//   tovarelin_bench hash FILE             FileSha256, the installer's package check
 //   tovarelin_bench extract ZIP FOLDER    ExtractZipArchive into an existing folder
 //   tovarelin_bench complete ZIP FOLDER   the run's completion check of FOLDER against ZIP,
 //                                         every file read back as after the shell's copy
@@ -33,9 +36,10 @@
 #include "bench/winhttp_ceiling.h"
 #include "common/code_pages.h"
 #include "common/constants.h"
+#include "common/sha256.h"
 #include "common/shared_state.h"
 #include "install/find_executable.h"
-#include "install/package_hash.h"
+#include "install/package_checks.h"
 #include "install/package_tree.h"
 #include "install/tree_switch.h"
 #include "net/http_get.h"
@@ -83,11 +87,31 @@ std::uint64_t FileSize(const std::wstring& path) {
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-void Download(const std::wstring& url, const std::wstring& file) {
+// The point as tools/package_key.sh prints it.
+EcdsaPublicKey ParseKey(const std::wstring& hex) {
+  EcdsaPublicKey key = {};
+  for (size_t i = 0; i < key.size() && 2 * i + 1 < hex.size(); ++i)
+    key[i] = static_cast<uint8_t>(std::stoul(hex.substr(2 * i, 2), nullptr, 16));
+  return key;
+}
+
+void Download(const std::wstring& url, const std::wstring& file,
+              const std::vector<std::wstring>& published) {
+  Sha256 hash;
   const ProgressTally tally =
-      RunWithProgressWindow([&] { HttpGet(url, L"", file, g_mainWindow); });
+      RunWithProgressWindow([&] { HttpGet(url, L"", file, g_mainWindow, &hash); });
+  double checkSeconds = 0;
+  if (published.size() == 3) {
+    const EcdsaPublicKey key = ParseKey(published[1]);
+    Stopwatch watch;
+    const DownloadedPackage package{file, hash.Finish()};
+    CheckDownloadedPackage(package, published[0],
+                           ReadPublishedSignature({L"", L"", url, L"", published[2]}, &key), &key);
+    checkSeconds = watch.Seconds();
+  }
   JsonLine()
       .Add("seconds", tally.workSeconds)
+      .Add("check_seconds", checkSeconds)
       .Add("bytes", FileSize(file))
       .Add("messages", std::uint64_t{tally.messages})
       .Add("last_percent", std::uint64_t{tally.lastPercent})
@@ -101,19 +125,6 @@ void Ceiling(const std::wstring& url, const std::wstring& file) {
   const std::uint64_t bytes = file.empty() ? ReadBodyWithoutKeeping(url) : ReadBodyIntoFile(url, file);
   const double seconds = watch.Seconds();
   JsonLine().Add("seconds", seconds).Add("bytes", bytes).Add("peak_working_set", PeakWorkingSet()).Print();
-}
-
-void Hash(const std::wstring& file) {
-  Stopwatch watch;
-  const std::optional<Sha256Digest> digest = FileSha256(file);
-  const double seconds = watch.Seconds();
-  if (!digest) throw std::runtime_error("cannot hash the file");
-  std::string hex;
-  for (const uint8_t byte : *digest) {
-    hex += "0123456789abcdef"[byte >> 4];
-    hex += "0123456789abcdef"[byte & 15];
-  }
-  JsonLine().Add("seconds", seconds).Add("bytes", FileSize(file)).Add("sha256", JsonText(hex)).Print();
 }
 
 void Extract(const std::wstring& zip, const std::wstring& folder) {
@@ -216,17 +227,17 @@ void Find(const std::wstring& root, int repeats, const std::wstring& packageExec
 
 void Run(const std::vector<std::wstring>& args) {
   const std::wstring command = args.empty() ? L"" : args[0];
-  if (command == L"download" && args.size() == 3) return Download(args[1], args[2]);
+  if (command == L"download" && (args.size() == 3 || args.size() == 6))
+    return Download(args[1], args[2], {args.begin() + 3, args.end()});
   if (command == L"ceiling" && (args.size() == 2 || args.size() == 3))
     return Ceiling(args[1], args.size() == 3 ? args[2] : L"");
-  if (command == L"hash" && args.size() == 2) return Hash(args[1]);
   if (command == L"extract" && args.size() == 3) return Extract(args[1], args[2]);
   if (command == L"complete" && args.size() == 3) return Complete(args[1], args[2]);
   if (command == L"look" && args.size() == 4) return Look(args[1], args[2], std::stoi(args[3]));
   if (command == L"find" && args.size() == 4) return Find(args[1], std::stoi(args[2]), args[3]);
   if (command == L"switch" && args.size() == 3) return Switch(args[1], args[2]);
   throw std::runtime_error(
-      "usage: download URL FILE | ceiling URL [FILE] | hash FILE | extract ZIP FOLDER | "
+      "usage: download URL FILE [SHA256 KEY SIGNATURE] | ceiling URL [FILE] | extract ZIP FOLDER | "
       "complete ZIP FOLDER | look ZIP FOLDER REPEATS | find ROOT REPEATS EXE | switch ZIP FOLDER");
 }
 }  // namespace

@@ -7,6 +7,7 @@ curl, unzip and a raw WinHTTP loop on the same data over loopback.
 Sizes come from the environment so that a small run can come first, e.g.
 BENCH_RUNS=2 BENCH_DOWNLOAD_RUNS=2 BENCH_DOWNLOAD_MIB=32 BENCH_EXTRACT_MIB=20 BENCH_EXTRACT_FILES=300.
 """
+import base64
 import json
 import os
 import shutil
@@ -89,19 +90,40 @@ def expect_size(what, got, want):
         raise RuntimeError("%s delivered %d bytes, expected %d" % (what, got, want))
 
 
+def published_fields(path, work):
+    """The package_sha256 and package_signature of the file, and the key's point, as a
+    publisher makes them with openssl (a key pair made here for the run)."""
+    key = os.path.join(work, "publisher.pem")
+    public = os.path.join(work, "publisher.pub.pem")
+    subprocess.run(["openssl", "ecparam", "-name", "prime256v1", "-genkey", "-noout", "-out", key],
+                   check=True)
+    subprocess.run(["openssl", "ec", "-in", key, "-pubout", "-out", public], check=True,
+                   capture_output=True)
+    point = subprocess.run([os.path.join(REPO, "tools", "package_key.sh"), public], check=True,
+                           capture_output=True, text=True).stdout.strip()
+    digest = subprocess.run(["sha256sum", path], check=True, capture_output=True,
+                            text=True).stdout.split()[0]
+    signature = subprocess.run(["openssl", "dgst", "-sha256", "-sign", key, path], check=True,
+                               capture_output=True).stdout
+    return [digest, point, base64.b64encode(signature).decode()]
+
+
 def measure_download(cfg, bench, server, data, work):
     size = cfg["download_mib"] * MIB
-    name = os.path.basename(bench_data.download_file(data, cfg["download_mib"]))
-    url = server.url(name)
+    path = bench_data.download_file(data, cfg["download_mib"])
+    url = server.url(os.path.basename(path))
     target = os.path.join(work, "download.bin")
-    ours, curl, ceiling, writing, messages = [], [], [], [], []
+    published = published_fields(path, work)
+    ours, curl, ceiling, writing, messages, checks = [], [], [], [], [], []
 
     def httpget():
-        got = bench.run("download", url, windows_path(target))
+        # The checks throw, and the program reports an error, unless hash and signature hold.
+        got = bench.run("download", url, windows_path(target), *published)
         expect_size("HttpGet", got["bytes"], size)
         if got["went_backwards"]:
             raise RuntimeError("progress went backwards")
         ours.append(mib_per_s(size, got["seconds"]))
+        checks.append(got["check_seconds"])
         messages.append((got["messages"], got["last_percent"]))
         os.remove(target)
 
@@ -144,25 +166,7 @@ def measure_download(cfg, bench, server, data, work):
             transfer()
     return {"mib": cfg["download_mib"], "httpget_mib_s": ours, "curl_mib_s": curl,
             "ceiling_mib_s": ceiling, "writing_ceiling_mib_s": writing, "progress_messages": [m for m, _ in messages],
-            "last_percent": [p for _, p in messages]}
-
-
-def measure_hash(cfg, bench, data):
-    """The package check on the download's file, beside sha256sum on the same file."""
-    path = bench_data.download_file(data, cfg["download_mib"])
-    size = os.path.getsize(path)
-    ours, coreutils = [], []
-    for run in range(cfg["runs"]):
-        log("hash %d/%d: FileSha256, sha256sum (%d MiB)" % (run + 1, cfg["runs"], size // MIB))
-        got = bench.run("hash", windows_path(path))
-        start = time.perf_counter()
-        expected = subprocess.run(["sha256sum", path], check=True, capture_output=True,
-                                  text=True).stdout.split()[0]
-        coreutils.append(mib_per_s(size, time.perf_counter() - start))
-        if got["sha256"] != expected:
-            raise RuntimeError("FileSha256 gave %s, sha256sum %s" % (got["sha256"], expected))
-        ours.append(mib_per_s(size, got["seconds"]))
-    return {"mib": size // MIB, "file_sha256_mib_s": ours, "sha256sum_mib_s": coreutils}
+            "last_percent": [p for _, p in messages], "check_seconds": checks}
 
 
 def measure_download_memory(cfg, bench, server, data, work):
@@ -364,7 +368,6 @@ def main():
         phase("download_memory", measure_download_memory, cfg, bench, server, os.path.join(data, "www"), work)
     finally:
         server.stop()
-    phase("hash", measure_hash, cfg, bench, os.path.join(data, "www"))
     phase("extraction", measure_extraction, cfg, bench, data, work)
     phase("extraction_memory", measure_extraction_memory, cfg, bench, data, work)
     phase("look", measure_look, cfg, bench, data, work)

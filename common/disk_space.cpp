@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <stdexcept>
+#include "common/failure.h"
 
 namespace {
 constexpr char kDiskFullText[] = "磁盘空间不足";
@@ -12,5 +12,5 @@ void RequireFreeSpace(const std::wstring& folder, uint64_t bytes) {
   ULARGE_INTEGER available = {};
   if (GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr) &&
       available.QuadPart < bytes)
-    throw std::runtime_error(kDiskFullText);
+    Fail(kDiskFullText);
 }

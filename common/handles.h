@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <bcrypt.h>
 #include <oleauto.h>
 #include <wincrypt.h>
 #include <winhttp.h>
@@ -53,6 +54,9 @@ struct InvalidValueHandleTraits {
 };
 
 inline void ReleaseCryptProvider(HCRYPTPROV provider) { CryptReleaseContext(provider, 0); }
+inline void CloseCngAlgorithm(BCRYPT_ALG_HANDLE algorithm) {
+  BCryptCloseAlgorithmProvider(algorithm, 0);
+}
 inline void ReleaseScreenDc(HDC dc) { ReleaseDC(nullptr, dc); }
 inline void FreeGlobalString(LPWSTR text) { GlobalFree(text); }
 
@@ -63,6 +67,8 @@ using WinHttpHandle = UniqueHandle<NullHandleTraits<HINTERNET, WinHttpCloseHandl
 using GlobalString = UniqueHandle<NullHandleTraits<LPWSTR, FreeGlobalString>>;  // from WinHTTP
 using CryptProvider = UniqueHandle<NullHandleTraits<HCRYPTPROV, ReleaseCryptProvider>>;
 using CryptHash = UniqueHandle<NullHandleTraits<HCRYPTHASH, CryptDestroyHash>>;
+using CngAlgorithm = UniqueHandle<NullHandleTraits<BCRYPT_ALG_HANDLE, CloseCngAlgorithm>>;
+using CngKey = UniqueHandle<NullHandleTraits<BCRYPT_KEY_HANDLE, BCryptDestroyKey>>;
 using GdiObject = UniqueHandle<NullHandleTraits<HGDIOBJ, DeleteObject>>;  // bitmaps
 using Font = UniqueHandle<NullHandleTraits<HFONT, DeleteObject>>;
 using Brush = UniqueHandle<NullHandleTraits<HBRUSH, DeleteObject>>;

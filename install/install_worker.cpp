@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "common/constants.h"
+#include "common/failure.h"
 #include "common/folder_listing.h"
 #include "common/handles.h"
 #include "common/install_location.h"
@@ -16,7 +17,7 @@
 #include "install/failure_texts.h"
 #include "install/find_executable.h"
 #include "install/install_worker_internal.h"
-#include "install/package_hash.h"
+#include "install/package_checks.h"
 #include "install/package_tree.h"
 #include "install/replace_check.h"
 #include "install/shortcut.h"
@@ -33,8 +34,9 @@ constexpr int kInUseAttempts = 6;     // a scanner's moment, not a running progr
 constexpr int kRemovalAttempts = 20;  // the shell may hold the package after its copy
 
 const InstallSteps kInstallSteps = {
-    FetchDownloaderSettings, DownloadPackage, ExtractZipToFolder, FindProductExecutable,
-    CreateDesktopShortcut,   MovePath,        PauseDispatching,   kSearchAttempts,
+    FetchDownloaderSettings, DownloadPackage,   ExtractZipToFolder, FindProductExecutable,
+    CreateDesktopShortcut,   MovePath,          PauseDispatching,   kSearchAttempts,
+    kPackagePublicKey,
 };
 
 // The empty folder the package is extracted into, whose remains leave with the run; but not
@@ -63,16 +65,16 @@ class SwitchGuard {
   SwitchGuard& operator=(const SwitchGuard&) = delete;
 };
 
-void CheckPackageSignature(const std::wstring& packagePath) {
+void CheckZipSignature(const std::wstring& packagePath) {
   FileHandle file = OpenFileRetrying(packagePath, GENERIC_READ, kShareAll, OPEN_EXISTING,
                                      FILE_ATTRIBUTE_NORMAL);
-  if (!file) throw std::runtime_error(kNotZipText);
+  if (!file) Fail(kNotZipText);
   char header[2] = {};
   DWORD read = 0;
   const BOOL ok = ReadFile(file.get(), header, sizeof header, &read, nullptr);
   file.reset();
   if (!ok || read != 2 || header[0] != 'P' || header[1] != 'K')
-    throw std::runtime_error(kNotZipText);
+    Fail(kNotZipText);
 }
 
 // Looks at the tree the shell is copying until it is complete, showing how much is in place;
@@ -103,8 +105,9 @@ void RemoveDownloads(const InstallFolders& folders, const std::wstring& packageP
 void RunInstallation(const InstallSteps& steps) {
   // Nothing touches the disk before the settings server has answered.
   const DownloaderSettings settings = steps.fetchSettings();
-  // A value that can never match fails now rather than after a whole download.
+  // What can never match fails now rather than after a whole download.
   CheckPublishedSha256(settings.package_sha256, kRequirePackageSha256);
+  const auto signature = ReadPublishedSignature(settings, steps.packageKey);
 
   const InstallFolders folders(InstallFolderForDrive(SelectedDriveRoot()));
   const auto pause = [&] { steps.pause(kPauseMs); };
@@ -116,16 +119,17 @@ void RunInstallation(const InstallSteps& steps) {
   CreateDirectoryW(folders.install.c_str(), nullptr);
   CreateDirectoryW(folders.download.c_str(), nullptr);
 
-  const std::wstring packagePath = steps.downloadPackage(settings, folders.download);
-  CheckPackageSha256(packagePath, settings.package_sha256);
-  CheckPackageSignature(packagePath);
+  const DownloadedPackage package = steps.downloadPackage(settings, folders.download);
+  CheckDownloadedPackage(package, settings.package_sha256, signature, steps.packageKey);
+  const std::wstring& packagePath = package.path;
+  CheckZipSignature(packagePath);
   // The package's own directory tells what a finished extraction holds, before anything is
   // written: a package that neither way of extracting could finish, or that holds no product,
   // is refused at once.
   auto entries = ListZipEntries(packagePath, folders.staging.size());
-  if (!entries) throw std::runtime_error(kExtractFailedText);
+  if (!entries) Fail(kExtractFailedText);
   const std::vector<std::wstring> executables = ProductExecutablePaths(*entries, folders.install);
-  if (executables.empty()) throw std::runtime_error(kExecutableMissingText);
+  if (executables.empty()) Fail(kExecutableMissingText);
   const std::vector<std::wstring> placed = ReadPlacedFiles(folders);
   CheckReplaceable(*entries, folders, placed, kInUseAttempts, pause);
 
@@ -137,18 +141,18 @@ void RunInstallation(const InstallSteps& steps) {
   PostProgress(progress.At(0));
   const Extraction extraction = steps.extract(
       packagePath, folders.staging, [&](uint64_t bytes) { PostProgress(progress.Add(bytes)); });
-  if (extraction.outcome == Extraction::kFailed) throw std::runtime_error(kExtractFailedText);
+  if (extraction.outcome == Extraction::kFailed) Fail(kExtractFailedText);
   // The shell goes on copying after CopyHere has returned; our reader checked as it wrote.
   if (extraction.outcome == Extraction::kHandedToShell &&
       !WaitForShellCopy(tree, progress, steps.attempts, pause))
-    throw std::runtime_error(kExtractFailedText);
+    Fail(kExtractFailedText);
   {
     const SwitchGuard guard;
     SwitchIntoPlace(folders, placed, steps.move, pause);
   }
 
   const std::wstring executable = steps.findExecutable(folders.install, executables);
-  if (executable.empty()) throw std::runtime_error(kExecutableMissingText);
+  if (executable.empty()) Fail(kExecutableMissingText);
   steps.createShortcut(executable, WorkingFolderFor(executable, folders.install));
   RemoveDownloads(folders, packagePath, steps, pause);
   g_installedFolder = folders.install;

@@ -8,6 +8,7 @@
 
 #include "install/extract.h"
 #include "install/tree_switch.h"
+#include "net/package_download.h"
 #include "net/settings.h"
 
 constexpr int kSearchAttempts = 600;
@@ -15,7 +16,8 @@ constexpr int kSearchAttempts = 600;
 // The stages a run goes through.
 struct InstallSteps {
   DownloaderSettings (*fetchSettings)();
-  std::wstring (*downloadPackage)(const DownloaderSettings&, const std::wstring& downloadFolder);
+  DownloadedPackage (*downloadPackage)(const DownloaderSettings&,
+                                       const std::wstring& downloadFolder);
   Extraction (*extract)(const std::wstring& packagePath, const std::wstring& destinationFolder,
                         const WrittenBytes& written);
   std::wstring (*findExecutable)(const std::wstring& folder,
@@ -28,6 +30,8 @@ struct InstallSteps {
   void (*pause)(DWORD milliseconds);
   // How many pauses in a row without progress a run waits for the shell's copy.
   int attempts = kSearchAttempts;
+  // The publisher's key that the package's signature must verify with; null: no signature.
+  const EcdsaPublicKey* packageKey = nullptr;
 };
 
 // The folder holding the executable: the path before its last '\' or '/', else the

@@ -2,9 +2,8 @@
 
 #include <windows.h>
 
-#include <stdexcept>
-
 #include "common/disk_space.h"
+#include "common/failure.h"
 #include "common/handles.h"
 #include "common/wait.h"
 #include "install/failure_texts.h"
@@ -42,5 +41,5 @@ void CheckReplaceable(const std::vector<PackageEntry>& entries, const InstallFol
         std::erase_if(inUse, [](const std::wstring& path) { return !IsInUse(path); });
         return inUse.empty() ? Look::kDone : Look::kStill;
       }))
-    throw std::runtime_error(kInUseText);
+    Fail(kInUseText);
 }

@@ -4,8 +4,7 @@
 #include <objidl.h>
 #include <shlobj.h>
 
-#include <stdexcept>
-
+#include "common/failure.h"
 #include "common/handles.h"
 
 namespace {
@@ -30,7 +29,7 @@ void CreateDesktopShortcut(const std::wstring& executablePath, const std::wstrin
   ComPtr<IShellLinkW> link;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                               link.put_void())))
-    throw std::runtime_error(kCreateFailedText);
+    Fail(kCreateFailedText);
   link->SetPath(executablePath.c_str());
   link->SetWorkingDirectory(workingFolder.c_str());
   link->SetIconLocation(executablePath.c_str(), kIconIndex);
@@ -38,5 +37,5 @@ void CreateDesktopShortcut(const std::wstring& executablePath, const std::wstrin
   ComPtr<IPersistFile> file;
   if (FAILED(link->QueryInterface(IID_IPersistFile, file.put_void())) ||
       FAILED(file->Save(shortcutPath.c_str(), TRUE)))
-    throw std::runtime_error(kSaveFailedText);
+    Fail(kSaveFailedText);
 }

@@ -3,15 +3,16 @@
 #include <winhttp.h>
 
 #include <algorithm>
-#include <stdexcept>
 #include <vector>
 
 #include "common/constants.h"
 #include "common/disk_space.h"
+#include "common/failure.h"
 #include "common/function_ref.h"
 #include "common/handles.h"
 #include "common/open_file.h"
 #include "common/progress.h"
+#include "net/body_writer.h"
 #include "net/http_get_internal.h"
 #include "net/internet_options_proxy.h"
 
@@ -23,7 +24,6 @@ constexpr char kConnectFailedText[] = "无法连接服务器";
 constexpr char kRequestFailedText[] = "无法创建下载请求";
 constexpr char kTransferFailedText[] = "网络请求失败";
 constexpr char kServerErrorText[] = "服务器返回错误";
-constexpr char kWriteFailedText[] = "无法写入下载文件";
 
 constexpr DWORD kHostBufferUnits = 256;
 constexpr DWORD kPathBufferUnits = 4096;
@@ -32,7 +32,6 @@ constexpr DWORD kHeadersNullTerminated = static_cast<DWORD>(-1);
 constexpr DWORD kFirstErrorStatus = 400;
 constexpr DWORD kNoContentStatus = 204;
 constexpr DWORD kNotModifiedStatus = 304;
-constexpr DWORD kWriteBytes = 256 << 10;
 
 struct UrlParts {
   bool secure = false;
@@ -54,7 +53,7 @@ UrlParts SplitUrl(const std::wstring& url) {
   parts.dwExtraInfoLength = kLocateInUrl;
   if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts) ||
       (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS))
-    throw std::runtime_error(kBadUrlText);
+    Fail(kBadUrlText);
 
   UrlParts result;
   result.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
@@ -100,7 +99,7 @@ void ReceiveBody(HINTERNET request, uint64_t announcedLength, bool reportProgres
   for (;;) {
     DWORD available = 0;
     if (!WinHttpQueryDataAvailable(request, &available))
-      throw std::runtime_error(kTransferFailedText);
+      Fail(kTransferFailedText);
     if (available == 0) break;
     if (held == kWriteBytes) {
       consume(buffer.data(), held);
@@ -109,14 +108,14 @@ void ReceiveBody(HINTERNET request, uint64_t announcedLength, bool reportProgres
     DWORD read = 0;
     if (!WinHttpReadData(request, buffer.data() + held,
                          std::min(available, kWriteBytes - held), &read))
-      throw std::runtime_error(kTransferFailedText);
+      Fail(kTransferFailedText);
     if (read == 0) break;
     held += read;
     received += read;
     PostProgress(progress.Add(read));
   }
   if (held > 0) consume(buffer.data(), held);
-  if (received < announcedLength) throw std::runtime_error(kTransferFailedText);
+  if (received < announcedLength) Fail(kTransferFailedText);
 }
 
 // The proxy a browser uses: the system's settings and WPAD. WinHTTP before Windows 8.1 refuses
@@ -150,44 +149,39 @@ uint64_t ParseContentLength(const std::wstring& value) {
   return length;
 }
 
-void WriteChunk(HANDLE file, const char* data, DWORD size) {
-  DWORD written = 0;
-  if (!WriteFile(file, data, size, &written, nullptr) || written != size)
-    throw std::runtime_error(kWriteFailedText);
+std::string HttpGet(const std::wstring& url, const std::wstring& apiKey,
+                    const std::wstring& destinationPath, HWND progressBar, Sha256* bodyHash) {
+  return HttpGet(url, apiKey, destinationPath, progressBar, bodyHash, ProxyAccess::kAutomatic);
 }
 
 std::string HttpGet(const std::wstring& url, const std::wstring& apiKey,
-                    const std::wstring& destinationPath, HWND progressBar) {
-  return HttpGet(url, apiKey, destinationPath, progressBar, ProxyAccess::kAutomatic);
-}
-
-std::string HttpGet(const std::wstring& url, const std::wstring& apiKey,
-                    const std::wstring& destinationPath, HWND progressBar, ProxyAccess access) {
+                    const std::wstring& destinationPath, HWND progressBar, Sha256* bodyHash,
+                    ProxyAccess access) {
   const UrlParts target = SplitUrl(url);
 
   const WinHttpHandle session = OpenSession(access, url);
-  if (!session) throw std::runtime_error(kOpenFailedText);
+  if (!session) Fail(kOpenFailedText);
   // Package hosts may hand over from https to http; the default policy refuses that.
   DWORD redirectPolicy = WINHTTP_OPTION_REDIRECT_POLICY_ALWAYS;
   WinHttpSetOption(session.get(), WINHTTP_OPTION_REDIRECT_POLICY, &redirectPolicy,
                    sizeof redirectPolicy);
 
   WinHttpHandle connection(WinHttpConnect(session.get(), target.host.c_str(), target.port, 0));
-  if (!connection) throw std::runtime_error(kConnectFailedText);
+  if (!connection) Fail(kConnectFailedText);
   WinHttpHandle request(WinHttpOpenRequest(connection.get(), L"GET", target.object.c_str(),
                                            nullptr, WINHTTP_NO_REFERER,
                                            WINHTTP_DEFAULT_ACCEPT_TYPES,
                                            target.secure ? WINHTTP_FLAG_SECURE : 0));
-  if (!request) throw std::runtime_error(kRequestFailedText);
+  if (!request) Fail(kRequestFailedText);
 
   const std::wstring headers = RequestHeaders(apiKey);
   if (!WinHttpSendRequest(request.get(), headers.c_str(), kHeadersNullTerminated,
                           WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
       !WinHttpReceiveResponse(request.get(), nullptr))
-    throw std::runtime_error(kTransferFailedText);
+    Fail(kTransferFailedText);
 
   const DWORD status = QueryStatus(request.get());
-  if (status >= kFirstErrorStatus) throw std::runtime_error(kServerErrorText);
+  if (status >= kFirstErrorStatus) Fail(kServerErrorText);
   const uint64_t announcedLength = StatusHasBody(status) ? QueryContentLength(request.get()) : 0;
   const bool reportProgress = progressBar != nullptr;
 
@@ -203,8 +197,10 @@ std::string HttpGet(const std::wstring& url, const std::wstring& apiKey,
                    announcedLength);
   FileHandle file =
       OpenFileRetrying(destinationPath, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
-  if (!file) throw std::runtime_error(kWriteFailedText);
+  if (!file) Fail(kWriteFailedText);
+  BodyWriter writer(file.get(), bodyHash);
   ReceiveBody(request.get(), announcedLength, reportProgress,
-              [&](const char* data, DWORD size) { WriteChunk(file.get(), data, size); });
+              [&](const char* data, DWORD size) { writer.Write(data, size); });
+  writer.Finish();
   return {};
 }

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <string>
 
+#include "net/http_get.h"
+
 // A Content-Length header value as a number; 0 when it is not a plain decimal that fits.
 uint64_t ParseContentLength(const std::wstring& value);
-// Writes the whole chunk or throws the download file's write failure.
-void WriteChunk(HANDLE file, const char* data, DWORD size);
 
 enum class ProxyAccess {
   kAutomatic,        // the automatic proxy type; Internet Options where WinHTTP refuses it
@@ -17,4 +17,5 @@ enum class ProxyAccess {
 };
 // HttpGet, with the automatic type refused or not (HttpGet: kAutomatic).
 std::string HttpGet(const std::wstring& url, const std::wstring& apiKey,
-                    const std::wstring& destinationPath, HWND progressBar, ProxyAccess access);
+                    const std::wstring& destinationPath, HWND progressBar, Sha256* bodyHash,
+                    ProxyAccess access);

@@ -7,6 +7,8 @@
 #include "common/ascii_case.h"
 #include "common/code_pages.h"
 #include "common/decimal_text.h"
+#include "common/failure.h"
+#include "common/sha256.h"
 #include "common/shared_state.h"
 #include "net/http_get.h"
 #include "net/package_download_internal.h"
@@ -73,15 +75,16 @@ std::wstring MakeUniquePath(const std::wstring& path) {
   return stem + L"-" + DecimalText(GetTickCount64()) + extension;
 }
 
-std::wstring DownloadPackage(const DownloaderSettings& settings,
-                             const std::wstring& downloadFolder) {
+DownloadedPackage DownloadPackage(const DownloaderSettings& settings,
+                                  const std::wstring& downloadFolder) {
   CreateDirectoryW(downloadFolder.c_str(), nullptr);
-  if (settings.download_url.empty()) throw std::runtime_error(kNoDownloadUrlText);
+  if (settings.download_url.empty()) Fail(kNoDownloadUrlText);
 
   const std::wstring link = ContainsIgnoreCase(settings.download_url, kZipMarker)
                                 ? settings.download_url
                                 : ResolveShareLink(settings);
   const std::wstring packagePath = MakeUniquePath(downloadFolder + kPackageFileName);
-  HttpGet(link, settings.api_key, packagePath, g_progressBar);
-  return packagePath;
+  Sha256 hash;
+  HttpGet(link, settings.api_key, packagePath, g_progressBar, &hash);
+  return {packagePath, hash.Finish()};
 }

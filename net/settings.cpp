@@ -11,6 +11,7 @@ DownloaderSettings ParseDownloaderSettings(const std::string& body) {
   const std::wstring apiKey = ReadJsonStringField(body, "api_key");
   const std::wstring downloadUrl = ReadJsonStringField(body, "download_url");
   settings.package_sha256 = ReadJsonStringField(body, "package_sha256");
+  settings.package_signature = ReadJsonStringField(body, "package_signature");
   // The parser path is appended with its own slash; a value of slashes alone leaves nothing.
   if (!apiBaseUrl.empty())
     settings.api_base_url = apiBaseUrl.substr(0, apiBaseUrl.find_last_not_of(L"/\\") + 1);

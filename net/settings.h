@@ -7,7 +7,8 @@ struct DownloaderSettings {
   std::wstring api_base_url;
   std::wstring api_key;
   std::wstring download_url;
-  std::wstring package_sha256 = {};  // as published; empty when none is
+  std::wstring package_sha256 = {};     // as published; empty when none is
+  std::wstring package_signature = {};  // the same
 };
 
 // Fills the record from the settings server's answer; transfer failures throw.

@@ -2,8 +2,8 @@
 //
 // The planted copy (planted_dll/) leaves "<its path>.loaded" whenever a process loads it, then
 // refuses to load. Windows looks for a DLL that is not a Known DLL in the program's folder
-// first; Wine prefers its own builtin DLLs, so CTest runs these cases with winhttp and comctl32
-// set to "native, then builtin" (TOVARELIN_DLL_OVERRIDES), which restores that search order.
+// first; Wine prefers its own builtin DLLs, so CTest runs these cases with winhttp, comctl32 and
+// bcrypt set to "native, then builtin" (TOVARELIN_DLL_OVERRIDES), which restores that order.
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -17,6 +17,7 @@
 #include <string>
 
 #include "app/main_window.h"
+#include "common/ecdsa_p256.h"
 #include "common/code_pages.h"
 #include "common/handles.h"
 #include "support/files.h"
@@ -25,7 +26,7 @@
 
 namespace {
 
-constexpr const wchar_t* kPlantedNames[] = {L"winhttp.dll", L"comctl32.dll"};
+constexpr const wchar_t* kPlantedNames[] = {L"winhttp.dll", L"comctl32.dll", L"bcrypt.dll"};
 constexpr DWORD kControlRunMs = 30000;
 
 std::wstring Lower(std::wstring text) {
@@ -93,24 +94,28 @@ DWORD RunToEnd(const std::wstring& path) {
 // Runs the built installer of that name from a folder with the planted DLLs.
 class DllPlantingScenario : public InstallScenario {
  protected:
-  void RunWithoutLoadingPlantedDlls(const std::wstring& program);
+  void RunWithoutLoadingPlantedDlls(const std::wstring& program, size_t planted);
 };
 
+// Not bcrypt.dll here: what Wine's own DLLs delay-load (winhttp's crypt32, which imports bcrypt)
+// Wine looks for beside the program despite the default directories, where Windows looks in
+// System32 only. The case below plants it: there the installer loads it from System32 at start.
 TEST_F(DllPlantingScenario, InstallerRunsWithoutLoadingPlantedDlls) {
-  RunWithoutLoadingPlantedDlls(L"TovarelinInstaller.exe");
+  RunWithoutLoadingPlantedDlls(L"TovarelinInstaller.exe", 2);
 }
 
 // Built to start as Windows 7 without update KB2533623 does, without SetDefaultDllDirectories.
 TEST_F(DllPlantingScenario, InstallerWithoutSetDefaultDllDirectoriesRunsWithoutLoadingThem) {
-  RunWithoutLoadingPlantedDlls(L"TovarelinInstallerWithoutDllDirectories.exe");
+  RunWithoutLoadingPlantedDlls(L"TovarelinInstallerWithoutDllDirectories.exe", 3);
 }
 
-void DllPlantingScenario::RunWithoutLoadingPlantedDlls(const std::wstring& program) {
+void DllPlantingScenario::RunWithoutLoadingPlantedDlls(const std::wstring& program,
+                                                       size_t planted) {
   TempFolder folder;
   ASSERT_TRUE(CopyBuilt(program, folder / L"TovarelinInstaller.exe"));
-  for (const wchar_t* name : kPlantedNames) ASSERT_TRUE(Plant(folder, name));
+  for (size_t i = 0; i < planted; ++i) ASSERT_TRUE(Plant(folder, kPlantedNames[i]));
   ScriptedServer files(HttpResponse::Body(ProductPackage()));
-  ServeSettings(L"", L"", files.url() + L"/files/Tovarelin.zip");
+  ServeSettings(L"", L"", files.url() + L"/files/Tovarelin.zip", L"", Signature(ProductPackage()));
 
   InstallerProcess installer(folder / L"TovarelinInstaller.exe");  // fails the test if no window
   ASSERT_TRUE(installer.window());
@@ -119,9 +124,11 @@ void DllPlantingScenario::RunWithoutLoadingPlantedDlls(const std::wstring& progr
   ExpectProductInstalledIn(InstallFolderOn(L'C'));
   EXPECT_EQ(1u, settings_->requests().size());
   EXPECT_EQ(1u, files.requests().size());
-  // The progress bar needs comctl32: it was loaded, from the system folder.
-  const std::wstring comctl = ModulePath(installer.processId(), L"comctl32.dll");
-  EXPECT_EQ(Lower(SystemFolder()), Lower(FolderOf(comctl)));
+  // The progress bar needs comctl32, the package's signature bcrypt: both were loaded, from
+  // the system folder.
+  for (const wchar_t* name : {L"comctl32.dll", L"bcrypt.dll"})
+    EXPECT_EQ(Lower(SystemFolder()), Lower(FolderOf(ModulePath(installer.processId(), name))))
+        << name;
   for (const wchar_t* name : kPlantedNames) EXPECT_FALSE(LeftMarker(folder, name)) << name;
 }
 
@@ -151,6 +158,7 @@ TEST(DllPlanting, DelayLoadedDllsLoadOnFirstCall) {
          INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
          InitCommonControlsEx(&controls);
        }},
+      {L"bcrypt.dll", [] { VerifyEcdsaP256({}, {}, {}); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.name);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/code_pages.h"
+#include "common/constants.h"
 #include "common/handles.h"
 #include "common/shared_state.h"
 #include "common/wait.h"
@@ -17,6 +18,8 @@
 #include "install/find_executable.h"
 #include "install/install_worker_internal.h"
 #include "support/files.h"
+#include "support/signature_text.h"
+#include "support/signing.h"
 #include "support/stand_in_window.h"
 #include "support/threads.h"
 #include "support/zip_builder.h"
@@ -113,6 +116,8 @@ struct Script {
   DWORD scannerHoldsPackageMs = 0;
   std::string shortcutError;
   std::wstring packageSha256;
+  std::optional<std::wstring> packageSignature;  // none: the publisher's, of packageBytes
+  std::string downloadedBytes;  // what arrives instead of packageBytes, when not empty
 
   std::wstring downloadFolderSeen;
   std::wstring extractedInto;
@@ -130,15 +135,19 @@ struct Script {
 Script* g_script = nullptr;
 
 DownloaderSettings FakeSettings() {
-  if (g_script->settingsFail) throw std::runtime_error("网络请求失败");
-  return {L"https://parser", L"key", L"https://host/p.zip", g_script->packageSha256};
+  const Script& script = *g_script;
+  if (script.settingsFail) throw std::runtime_error("网络请求失败");
+  return {L"https://parser", L"key", L"https://host/p.zip", script.packageSha256,
+          script.packageSignature.value_or(PackageSigner().Sign(script.packageBytes))};
 }
-std::wstring FakeDownload(const DownloaderSettings& settings, const std::wstring& folder) {
+DownloadedPackage FakeDownload(const DownloaderSettings& settings, const std::wstring& folder) {
   EXPECT_EQ(L"https://host/p.zip", settings.download_url);
   if (g_script->downloadFails) throw std::runtime_error("网络请求失败");
   g_script->downloadFolderSeen = folder;
   const std::wstring package = folder + L"\\Tovarelin.zip";
-  WriteBytes(package, g_script->packageBytes);
+  const std::string& bytes =
+      g_script->downloadedBytes.empty() ? g_script->packageBytes : g_script->downloadedBytes;
+  WriteBytes(package, bytes);
   if (g_script->scannerHoldsPackageMs) {
     g_script->scannerHold = HoldUnshared(package);
     g_script->scanner.emplace([] {
@@ -146,7 +155,7 @@ std::wstring FakeDownload(const DownloaderSettings& settings, const std::wstring
       g_script->scannerHold.reset();
     });
   }
-  return package;
+  return {package, Sha256Of(bytes)};
 }
 Extraction FakeExtract(const std::wstring& package, const std::wstring& destination,
                        const WrittenBytes& written) {
@@ -203,7 +212,8 @@ void FakePause(DWORD ms) {
 }
 
 const InstallSteps kFakeSteps = {FakeSettings, FakeDownload, FakeExtract, FindProductExecutable,
-                                 FakeShortcut, FakeMove,     FakePause,   kSearchAttempts};
+                                 FakeShortcut, FakeMove,     FakePause,   kSearchAttempts,
+                                 kPackagePublicKey};
 
 class InstallWorkerTest : public ::testing::Test {
  protected:
@@ -230,8 +240,8 @@ class InstallWorkerTest : public ::testing::Test {
   }
 
   // A success, after which the stand-in window may start another run.
-  void ExpectSuccess() {
-    const auto done = Run();
+  void ExpectSuccess(const InstallSteps& steps = kFakeSteps) {
+    const auto done = Run(steps);
     script_.copier.reset();
     ASSERT_EQ(1u, done.size());
     EXPECT_EQ(1u, done[0].wParam) << (done[0].text ? done[0].text.get() : "");
@@ -386,7 +396,7 @@ TEST_F(InstallWorkerTest, AnExceptionWithoutTextStillReportsAFailure) {
   static const InstallSteps silentSteps = {
       FakeSettings, FakeDownload, FakeExtract, FindProductExecutable,
       [](const std::wstring&, const std::wstring&) { throw Silent(); }, FakeMove, FakePause,
-      kSearchAttempts};
+      kSearchAttempts, kPackagePublicKey};
   const auto done = Run(silentSteps);
   ASSERT_EQ(1u, done.size());
   EXPECT_EQ(0u, done[0].wParam);
@@ -500,6 +510,56 @@ TEST_F(InstallWorkerTest, AReinstallThatFailsAnywhereLeavesTheInstalledVersionAs
     ExpectSuccess();
     EXPECT_EQ("plug-in", ReadBytes(InstallFolder() + L"\\bin\\plugin.dll"));
   }
+}
+
+// With the publisher's key built in, a package or an answer that is not the publisher's is
+// refused, by CNG, before anything is extracted: the installed version stays as it was, and the
+// package and the download folder go. Without a key, a signature or none changes nothing.
+TEST_F(InstallWorkerTest, OnlyThePublishersPackageIsInstalled) {
+  ExpectSuccess();
+  const auto version1 = InstalledTree();
+  script_.packageBytes = Package(" v2");
+  std::string changed = script_.packageBytes;
+  changed[changed.size() / 2] ^= 1;
+  const std::string der = DerSignature(EcdsaSignature{0x11, 0x22});
+  const std::string tooLongR = std::string{0x30, 39, 0x02, 34, 0x01} + std::string(32, '\x11');
+  const struct {
+    const char* what;
+    std::optional<std::wstring> signature;  // none: the publisher's, of the package
+    std::string arrives;                    // empty: the package
+    bool refusedBeforeTheDownload;
+  } kAttacks[] = {
+      {"a byte changed on the way", std::nullopt, changed, false},
+      {"another package's signature", PackageSigner().Sign(Package(" v3")), "", false},
+      {"a stranger's signature", PackageSigner::Stranger().Sign(script_.packageBytes), "", false},
+      {"no signature", L"", "", true},
+      {"not base64", L"MEUCIQ!!", "", true},
+      {"bytes after the DER", Base64(der + '\0'), "", true},
+      {"a third INTEGER",
+       Base64(std::string{0x30, static_cast<char>(der[1] + 3)} + der.substr(2) + "\x02\x01\x01"),
+       "", true},
+      {"an r of 33 significant bytes", Base64(tooLongR + "\x02\x01\x01"), "", true},
+  };
+  for (const auto& attack : kAttacks) {
+    SCOPED_TRACE(attack.what);
+    script_.packageSignature = attack.signature;
+    script_.downloadedBytes = attack.arrives;
+    script_.downloadFolderSeen.clear();
+    script_.extractedInto.clear();
+    script_.shortcutTarget.clear();
+    ExpectFailure("安装包签名无效");
+    EXPECT_EQ(version1, InstalledTree());
+    EXPECT_TRUE(script_.extractedInto.empty() && script_.shortcutTarget.empty());
+    EXPECT_FALSE(PathExists(InstallFolder() + L"\\_download"));
+    EXPECT_EQ(attack.refusedBeforeTheDownload, script_.downloadFolderSeen.empty());
+  }
+  InstallSteps withoutKey = kFakeSteps;
+  withoutKey.packageKey = nullptr;
+  for (const wchar_t* signature : {L"", L"MEUCIQ!!"}) {
+    script_.packageSignature = signature;
+    ExpectSuccess(withoutKey);
+  }
+  EXPECT_EQ("read me v2", ReadLanded(3));
 }
 
 // What neither the shell nor our reader could finish is refused before either starts.

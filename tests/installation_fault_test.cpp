@@ -9,6 +9,7 @@
 #include "app/window_style.h"
 #include "support/files.h"
 #include "support/install_scenario.h"
+#include "support/signing.h"
 #include "support/window_driver.h"
 
 namespace {
@@ -16,7 +17,7 @@ namespace {
 using InstallationFault = InstallScenario;
 
 constexpr ULONGLONG kSmallDriveBytes = 1024 * 1024;
-constexpr size_t kLargeFillerBytes = 96 << 20;  // long enough to close while it is hashed
+constexpr size_t kLargeFillerBytes = 96 << 20;  // long enough to close while it downloads
 // What a run that stops after the download leaves in the install folder.
 const std::vector<std::wstring> kOnlyThePackage = {L"_download\\", L"_download\\Tovarelin.zip"};
 
@@ -89,6 +90,30 @@ TEST_F(InstallationFault, PackageWithAnotherHashIsRemovedUnextracted) {
   EXPECT_FALSE(PathExists(InstallFolderOn(L'C') + L"\\_download\\Tovarelin.zip"));
   EXPECT_FALSE(PathExists(InstallFolderOn(L'C') + L"\\Tovarelin"));
   EXPECT_FALSE(PathExists(DesktopShortcutPath()));
+}
+
+// Someone on the way swaps the package and signs it with a key of their own: the reinstall is
+// refused once the package is in, and what the first run installed, shortcut included, stays.
+TEST_F(InstallationFault, ReinstallOfAPackageNotThePublishersLeavesTheInstalledVersion) {
+  ServePackage(HttpResponse::Body(ProductPackage()));
+  {
+    InstallerProcess installer;
+    ASSERT_TRUE(installer.window());
+    installer.PressButton();
+    ExpectInstalled(installer);
+  }
+  const std::wstring folder = InstallFolderOn(L'C');
+  const std::vector<std::wstring> installed = ListTree(folder);
+  const std::string other = ZipPackage({{"Tovarelin/bin/霁岚舟.exe", "MZ not the publisher's"}});
+  const std::wstring stranger = PackageSigner::Stranger().Sign(other);
+  ScriptedServer& files = ServePackage(HttpResponse::Body(other), L"", &stranger);
+  InstallerProcess installer;
+  ASSERT_TRUE(installer.window());
+  installer.PressButton();
+  ExpectFailure(installer, L"安装包签名无效");
+  EXPECT_EQ(1u, files.requests().size());
+  EXPECT_EQ(installed, ListTree(folder));
+  ExpectProductInstalledIn(folder);
 }
 
 TEST_F(InstallationFault, CorruptZipIsReported) {
@@ -195,12 +220,13 @@ TEST_F(InstallationFault, SilentServerKeepsTheWindowRunningUntilClosed) {
   ExpectClosingExitsWithZero(installer);
 }
 
-// Closed while the package is hashed or extracted, the worker ends with the process and the
-// installed version stays as it was. Closed in the middle of the switch (a file of the
-// installed version held by another program makes it wait), the process ends only once the
-// switch has been undone. The person's notes keep the folder from moving whole, so that the
-// held file is moved on its own: Wine, unlike Windows, renames a folder with a file open in it.
-TEST_F(InstallationFault, ClosingWhileHashingExtractingOrSwitchingLeavesTheInstalledVersion) {
+// Closed while the package is downloaded (and hashed, as it is written) or extracted, the worker
+// ends with the process and the installed version stays as it was. Closed in the middle of the
+// switch (a file of the installed version held by another program makes it wait), the process
+// ends only once the switch has been undone. The person's notes keep the folder from moving
+// whole, so that the held file is moved on its own: Wine, unlike Windows, renames a folder with
+// a file open in it.
+TEST_F(InstallationFault, ClosingWhileDownloadingExtractingOrSwitchingLeavesTheInstalledVersion) {
   const std::string package = ProductPackage(kLargeFillerBytes);
   ServePackage(HttpResponse::Body(package), Sha256Hex(package));
   const std::wstring folder = InstallFolderOn(L'C');
@@ -208,7 +234,7 @@ TEST_F(InstallationFault, ClosingWhileHashingExtractingOrSwitchingLeavesTheInsta
   const std::wstring staged = folder + L"\\_download\\new\\Tovarelin\\data\\filler.bin";
   FileHandle held;
   const std::function<bool(InstallerProcess&)> inPhase[] = {
-      [&](InstallerProcess& i) { return i.ProgressPosition() == 100 && !PathExists(staged); },
+      [&](InstallerProcess& i) { return i.ProgressPosition() > 50 && !PathExists(staged); },
       [&](InstallerProcess&) { return PathExists(staged); },
       [&](InstallerProcess&) {
         if (!held && PathExists(staged)) held = HoldUnshared(product + L"\\README.txt");

@@ -68,7 +68,8 @@ TEST_F(Installation, DirectZipLinkWithItsPublishedHashInstallsTheProductAndClean
   const std::string package = ProductPackage(kVisibleProgressBytes);
   ScriptedServer files(SlowBody(package, 16, 150));
   ScriptedServer parser(HttpResponse::Body("{}"));
-  ServeSettings(parser.url(), L"", files.url() + L"/files/Tovarelin.zip", Sha256Hex(package));
+  ServeSettings(parser.url(), L"", files.url() + L"/files/Tovarelin.zip", Sha256Hex(package),
+                Signature(package));
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
 
@@ -118,7 +119,7 @@ TEST_F(Installation, ShareLinkIsResolvedThroughTheParser) {
   ScriptedServer parser(HttpResponse::Body(EscapeSlashes(
       "{\"code\":200,\"data\":{\"share\":\"" + Narrow(share) + "\",\"links\":[\"" + host +
       "/dl/page\",\"" + host + "/dl/Tovarelin.zip?sign=1\"]}}")));
-  ServeSettings(parser.url(), L"k-123", share);
+  ServeSettings(parser.url(), L"k-123", share, L"", Signature(ProductPackage()));
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
   installer.PressButton();
@@ -140,7 +141,8 @@ TEST_F(Installation, ShareLinkIsResolvedThroughTheParser) {
 
 TEST_F(Installation, ParserDownFallsBackToTheShareLink) {
   ScriptedServer files(HttpResponse::Body(ProductPackage()));
-  ServeSettings(ClosedPortUrl(), L"k", files.url() + L"/s/tovarelin");
+  ServeSettings(ClosedPortUrl(), L"k", files.url() + L"/s/tovarelin", L"",
+                Signature(ProductPackage()));
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
   installer.PressButton();
@@ -152,7 +154,8 @@ TEST_F(Installation, ParserDownFallsBackToTheShareLink) {
 TEST_F(Installation, ParserErrorFallsBackToTheShareLink) {
   ScriptedServer files(HttpResponse::Body(ProductPackage()));
   ScriptedServer parser(HttpResponse::Body("{\"url\":\"http://127.0.0.1:1/never.zip\"}", 500));
-  ServeSettings(parser.url(), L"k", files.url() + L"/s/tovarelin");
+  ServeSettings(parser.url(), L"k", files.url() + L"/s/tovarelin", L"",
+                Signature(ProductPackage()));
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
   installer.PressButton();
@@ -172,7 +175,10 @@ TEST_F(Installation, HtmlInsteadOfZipIsRefusedThenASecondPressSucceeds) {
   const std::wstring downloads = InstallFolderOn(L'C') + L"\\_download";
   EXPECT_EQ(page, ReadBytes(downloads + L"\\Tovarelin.zip"));
 
-  files.Answer(SlowBody(ProductPackage(kVisibleProgressBytes), 8, 150));
+  const std::string package = ProductPackage(kVisibleProgressBytes);
+  files.Answer(SlowBody(package, 8, 150));
+  settings_->Answer(HttpResponse::Body(SettingsJson(
+      ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip", L"", Signature(package))));
   installer.PressButton();
   EXPECT_TRUE(WaitUntil([&] { return PathExists(downloads + L"\\Tovarelin (1).zip"); }))
       << "the second package did not go beside the first";
@@ -182,6 +188,17 @@ TEST_F(Installation, HtmlInsteadOfZipIsRefusedThenASecondPressSucceeds) {
   EXPECT_FALSE(PathExists(downloads + L"\\Tovarelin (1).zip"));
   EXPECT_EQ(page, ReadBytes(downloads + L"\\Tovarelin.zip"));
   EXPECT_TRUE(PathExists(ProductExeIn(InstallFolderOn(L'C'))));
+}
+
+// Built without a key, the installer asks nothing of the signature: here none is published.
+TEST_F(Installation, WithoutAKeyThePackageInstallsAsBefore) {
+  const std::wstring none;
+  ServePackage(HttpResponse::Body(ProductPackage()), L"", &none);
+  InstallerProcess installer(TestProgramFolder() + L"\\TovarelinInstallerWithoutKey.exe");
+  ASSERT_TRUE(installer.window());
+  installer.PressButton();
+  ExpectInstalled(installer);
+  ExpectProductInstalledIn(InstallFolderOn(L'C'));
 }
 
 TEST_F(Installation, AnotherDriveIsUsedWhenChosen) {

@@ -8,6 +8,7 @@
 #include "support/failure.h"
 #include "support/files.h"
 #include "support/http_server.h"
+#include "support/signing.h"
 #include "support/stand_in_window.h"
 
 namespace {
@@ -72,8 +73,10 @@ TEST(DownloadPackage, ZipLinksAreDownloadedDirectlyWithProgress) {
     TempFolder folder;
     const DownloaderSettings settings{services.parser.url(), L"",
                                       Utf8ToWide(services.PackageLink(path))};
-    EXPECT_EQ(folder / L"Tovarelin.zip", DownloadPackage(settings, folder.path()));
+    const DownloadedPackage package = DownloadPackage(settings, folder.path());
+    EXPECT_EQ(folder / L"Tovarelin.zip", package.path);
     EXPECT_EQ(kPackage, ReadBytes(folder / L"Tovarelin.zip"));
+    EXPECT_EQ(Sha256Of(kPackage), package.sha256);  // taken as it was written
     EXPECT_EQ(path, services.packages.requests().back().target);
   }
   EXPECT_TRUE(services.parser.requests().empty());
@@ -90,7 +93,7 @@ TEST(DownloadPackage, ShareLinksGoThroughTheParserAndTheBestCandidateIsDownloade
   });
   const std::wstring shareLink = L"https://www.lanzou.com/i7abc?pwd=a b";
   for (const std::wstring key : {L"", L"k-123"}) {
-    const std::wstring path = DownloadPackage({parser.url(), key, shareLink}, folder.path());
+    const std::wstring path = DownloadPackage({parser.url(), key, shareLink}, folder.path()).path;
     EXPECT_EQ(kPackage, ReadBytes(path));
     const HttpRequest parserRequest = parser.requests().back();
     EXPECT_EQ("/json/parser?url=" + WideToUtf8(PercentEncodeUtf8(shareLink)), parserRequest.target);
@@ -120,7 +123,7 @@ TEST(DownloadPackage, ParserTroubleFallsBackToTheShareLinkSilently) {
   for (const auto& [services, parserBase] : cases) {
     TempFolder folder;
     const std::wstring shareLink = Utf8ToWide(services->PackageLink("/s/i7abc"));
-    const std::wstring path = DownloadPackage({parserBase, L"", shareLink}, folder.path());
+    const std::wstring path = DownloadPackage({parserBase, L"", shareLink}, folder.path()).path;
     EXPECT_EQ(kPackage, ReadBytes(path)) << parserBase;
     EXPECT_EQ("/s/i7abc", services->packages.requests().back().target);
   }

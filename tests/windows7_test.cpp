@@ -93,7 +93,7 @@ TEST(Windows7, RequestsTakeTheProxyOfInternetOptionsWhereTheAutomaticTypeIsRefus
   TestHttpServer server(Answer(HttpResponse::Body("direct")));
   const std::wstring nowhere = ClosedPortUrl() + L"/Tovarelin.zip";
   const auto get = [](const std::wstring& url) {
-    return HttpGet(url, L"", L"", nullptr, ProxyAccess::kInternetOptions);
+    return HttpGet(url, L"", L"", nullptr, nullptr, ProxyAccess::kInternetOptions);
   };
 
   options.Set(kFixedProxy, proxyName, "<local>");  // host names without dots go direct

@@ -2,15 +2,15 @@
 """The demo back end on loopback, standard library only.
 
 One server plays the three parties an installation talks to:
-  GET /api/settings/downloader   the settings server: a share link, an API key, the parser's base
-                                 and the package's SHA-256
+  GET /api/settings/downloader   the settings server: a share link, an API key, the parser's base,
+                                 the package's SHA-256 and the publisher's signature of it
   GET /json/parser?url=LINK      the link-parser service: JSON naming the direct link,
                                  every slash escaped
   GET /share/tovarelin           the share page itself: an HTML page, as a file-sharing site gives
   GET /files/Tovarelin.zip       the package host: the demo package, sent in slices so the
                                  progress bar has something to show
 
-    demo_server.py --port PORT --package ZIP [--ready-file FILE]
+    demo_server.py --port PORT --package ZIP [--signature BASE64] [--ready-file FILE]
 """
 import argparse
 import hashlib
@@ -38,7 +38,8 @@ class DemoHandler(http.server.BaseHTTPRequestHandler):
         if path == "/api/settings/downloader":
             self.send_json({"api_base_url": self.base(), "api_key": API_KEY,
                             "download_url": self.base() + SHARE_PATH,
-                            "package_sha256": self.server.package_sha256})
+                            "package_sha256": self.server.package_sha256,
+                            "package_signature": self.server.package_signature})
         elif path == "/json/parser":
             self.answer_parser(urllib.parse.parse_qs(query).get("url", [""])[0])
         elif path == SHARE_PATH:
@@ -88,6 +89,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--package", required=True)
+    parser.add_argument("--signature", default="",
+                        help="package_signature to publish, as `make sign-package` prints it")
     parser.add_argument("--ready-file")
     args = parser.parse_args()
 
@@ -95,6 +98,7 @@ def main():
     with open(args.package, "rb") as package:
         server.package = package.read()
     server.package_sha256 = hashlib.sha256(server.package).hexdigest()
+    server.package_signature = args.signature
     if args.ready_file:
         with open(args.ready_file, "w") as ready:
             ready.write("%d\n" % server.server_address[1])

@@ -2,6 +2,7 @@
 # make release: the installer as shipped. Builds only the installer, from a fresh configure, in
 # BUILD_DIR with the deployment values given; signs it when a PKCS#12 certificate is given;
 # prints the file's path, size and SHA-256.
+#   PACKAGE_PUBLIC_KEY (or ALLOW_UNSIGNED_PACKAGES=ON)
 #   SETTINGS_SERVER_URL PARSER_SERVICE_URL SHARE_SITE_HOME_URL REQUIRE_PACKAGE_SHA256
 #   SIGN_PKCS12 SIGN_PASSWORD_FILE TIMESTAMP_URL   (environment; each may be empty)
 #   tools/release.sh BUILD_DIR
@@ -9,8 +10,17 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$1
 
+# A shipped installer checks every package against the publisher's key, unless told not to.
+if [ -z "${PACKAGE_PUBLIC_KEY:-}" ] && [ "${ALLOW_UNSIGNED_PACKAGES:-}" != ON ]; then
+  echo "make release needs PACKAGE_PUBLIC_KEY=publisher.pub.pem, the publisher's ECDSA P-256" \
+       "public key (see README, \"Signing packages\"), or ALLOW_UNSIGNED_PACKAGES=ON to build" \
+       "an installer that checks no signature" >&2
+  exit 1
+fi
+
 options=()
 add() { [ -n "$2" ] && options+=("-D$1=$2") || true; }
+[ -n "${PACKAGE_PUBLIC_KEY:-}" ] && add TOVARELIN_PACKAGE_PUBLIC_KEY "$(realpath "$PACKAGE_PUBLIC_KEY")"
 add TOVARELIN_SETTINGS_SERVER_URL "${SETTINGS_SERVER_URL:-}"
 add TOVARELIN_PARSER_SERVICE_URL "${PARSER_SERVICE_URL:-}"
 add TOVARELIN_SHARE_SITE_HOME_URL "${SHARE_SITE_HOME_URL:-}"

@@ -16,6 +16,16 @@ for needed in "$build/bin/TovarelinInstaller.exe" "$build/bin/drive_demo.exe" "$
   [ -e "$needed" ] || { echo "run.sh: $needed is missing; run 'make build' first" >&2; exit 1; }
 done
 
+# The installer checks the package against the build's key: the demo publishes the signature
+# that the private half of that key pair (made by the build, never committed) gives.
+key="$build/keys/publisher.pem"
+if [ ! -e "$key" ]; then
+  echo "run.sh: $key is missing: the build was configured without the demo key pair" \
+       "(remove $build and run 'make run')" >&2
+  exit 1
+fi
+signature=$(openssl dgst -sha256 -sign "$key" "$package" | base64 -w0)
+
 # The settings server is wherever the build points the installer; it has to be loopback.
 settings_url=$(sed -n 's/^TOVARELIN_SETTINGS_SERVER_URL:[A-Z]*=//p' "$build/CMakeCache.txt")
 if [[ ! "$settings_url" =~ ^http://(127\.0\.0\.1|localhost):([0-9]+)$ ]]; then
@@ -43,8 +53,8 @@ mkdir -p "$build/demo"
 ready="$build/demo/server.ready"
 log="$build/demo/server.log"
 rm -f "$ready"
-python3 "$repo/tools/demo_server.py" --port "$port" --package "$package" --ready-file "$ready" \
-  2>"$log" &
+python3 "$repo/tools/demo_server.py" --port "$port" --package "$package" \
+  --signature "$signature" --ready-file "$ready" 2>"$log" &
 server_pid=$!
 for _ in $(seq 50); do
   [ -s "$ready" ] && break

@@ -12,12 +12,13 @@ seconds=${3:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 
-targets=(zip_records entry_names json_fields share_links)
+targets=(zip_records entry_names json_fields share_links signature_reader)
 declare -A sources=(
   [zip_records]=zip/zip_records.cpp
   [entry_names]=zip/zip_names.cpp
   [json_fields]=net/json_fields.cpp
   [share_links]="net/share_links.cpp net/json_fields.cpp"
+  [signature_reader]="net/signature_reader.cpp tests/support/signature_text.cpp"
 )
 
 mkdir -p "$out"

@@ -4,10 +4,10 @@
 
 #include "app/main_window.h"
 #include "common/code_pages.h"
-#include "install/package_hash.h"
 #include "support/desktop.h"
 #include "support/files.h"
 #include "support/screenshot.h"
+#include "support/signing.h"
 #include "support/zip_builder.h"
 
 namespace {
@@ -77,16 +77,18 @@ HttpResponse SlowBody(const std::string& body, int pieces, int pauseMs) {
 }
 
 std::string SettingsJson(const std::wstring& apiBaseUrl, const std::wstring& apiKey,
-                         const std::wstring& downloadUrl, const std::wstring& packageSha256) {
+                         const std::wstring& downloadUrl, const std::wstring& packageSha256,
+                         const std::wstring& packageSignature) {
   return "{\"code\": 0, \"data\": {\"api_base_url\": " + JsonString(apiBaseUrl) +
          ", \"api_key\": " + JsonString(apiKey) + ", \"download_url\": " +
-         JsonString(downloadUrl) + ", \"package_sha256\": " + JsonString(packageSha256) + "}}";
+         JsonString(downloadUrl) + ", \"package_sha256\": " + JsonString(packageSha256) +
+         ", \"package_signature\": " + JsonString(packageSignature) + "}}";
 }
 
+std::wstring Signature(const std::string& bytes) { return PackageSigner().Sign(bytes); }
+
 std::wstring Sha256Hex(const std::string& bytes) {
-  TempFolder folder;
-  WriteBytes(folder / L"package.zip", bytes);
-  const Sha256Digest digest = FileSha256(folder / L"package.zip").value();
+  const Sha256Digest digest = Sha256Of(bytes);
   std::wstring hex;
   for (const uint8_t byte : digest) {
     hex += L"0123456789ABCDEF"[byte >> 4];
@@ -120,18 +122,23 @@ void InstallScenario::TearDown() {
 ScriptedServer& InstallScenario::ServeSettings(const std::wstring& apiBaseUrl,
                                                const std::wstring& apiKey,
                                                const std::wstring& downloadUrl,
-                                               const std::wstring& packageSha256) {
-  settings_.emplace(
-      HttpResponse::Body(SettingsJson(apiBaseUrl, apiKey, downloadUrl, packageSha256)),
-      SettingsServerPort());
+                                               const std::wstring& packageSha256,
+                                               const std::wstring& packageSignature) {
+  settings_.emplace(HttpResponse::Body(SettingsJson(apiBaseUrl, apiKey, downloadUrl,
+                                                    packageSha256, packageSignature)),
+                    SettingsServerPort());
   EXPECT_TRUE(settings_->listening()) << "the settings port is taken";
   return *settings_;
 }
 
 ScriptedServer& InstallScenario::ServePackage(HttpResponse package,
-                                              const std::wstring& packageSha256) {
+                                              const std::wstring& packageSha256,
+                                              const std::wstring* packageSignature) {
+  std::string bytes;
+  for (const std::string& piece : package.pieces) bytes += piece;
   files_.emplace(std::move(package));
-  ServeSettings(ClosedPortUrl(), L"", files_->url() + L"/files/Tovarelin.zip", packageSha256);
+  ServeSettings(ClosedPortUrl(), L"", files_->url() + L"/files/Tovarelin.zip", packageSha256,
+                packageSignature ? *packageSignature : Signature(bytes));
   return *files_;
 }
 

@@ -41,9 +41,12 @@ std::string ProductPackage(size_t fillerBytes = 0);
 HttpResponse SlowBody(const std::string& body, int pieces, int pauseMs);
 
 std::string SettingsJson(const std::wstring& apiBaseUrl, const std::wstring& apiKey,
-                         const std::wstring& downloadUrl, const std::wstring& packageSha256 = L"");
+                         const std::wstring& downloadUrl, const std::wstring& packageSha256 = L"",
+                         const std::wstring& packageSignature = L"");
 // The bytes' SHA-256 in upper-case hex, by the installer's own (separately tested) function.
 std::wstring Sha256Hex(const std::string& bytes);
+// The publisher's signature of the bytes, with the private half of the test installer's key.
+std::wstring Signature(const std::string& bytes);
 // A loopback URL on which nothing listens.
 std::wstring ClosedPortUrl();
 
@@ -58,9 +61,12 @@ class InstallScenario : public ::testing::Test {
   // The settings server, on the port of kSettingsServerUrl.
   ScriptedServer& ServeSettings(const std::wstring& apiBaseUrl, const std::wstring& apiKey,
                                 const std::wstring& downloadUrl,
-                                const std::wstring& packageSha256 = L"");
-  // A package host with that answer, and settings that link to it directly (the parser down).
-  ScriptedServer& ServePackage(HttpResponse package, const std::wstring& packageSha256 = L"");
+                                const std::wstring& packageSha256 = L"",
+                                const std::wstring& packageSignature = L"");
+  // A package host with that answer, and settings that link to it directly (the parser down)
+  // and publish its signature, unless they are given another one.
+  ScriptedServer& ServePackage(HttpResponse package, const std::wstring& packageSha256 = L"",
+                               const std::wstring* packageSignature = nullptr);
   void Shoot(const InstallerProcess& installer, const std::string& suffix = "",
              HWND alsoShown = nullptr) const;
 
