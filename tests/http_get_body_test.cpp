@@ -3,14 +3,11 @@
 
 #include "common/handles.h"
 #include "common/progress.h"
-#include "common/sha256.h"
-#include "net/body_writer.h"
 #include "net/http_get.h"
 #include "net/http_get_internal.h"
 #include "support/failure.h"
 #include "support/files.h"
 #include "support/http_server.h"
-#include "support/signing.h"
 #include "support/stand_in_window.h"
 
 namespace {
@@ -142,33 +139,6 @@ TEST(HttpGet, FileThatCannotBeCreatedIsAWriteFailure) {
         << name;
   held.reset();
   EXPECT_EQ("earlier bytes", ReadBytes(folder / L"open.zip"));
-}
-
-// The writer's thread writes and hashes every piece in order; a refused write is reported.
-TEST(BodyWriter, WritesAndHashesEachPieceAndReportsARefusedWrite) {
-  TempFolder folder;
-  std::string body;
-  {
-    FileHandle file(CreateFileW((folder / L"p.zip").c_str(), GENERIC_WRITE, 0, nullptr,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    Sha256 hash;
-    BodyWriter writer(file.get(), &hash);
-    for (int piece = 0; piece < 40; ++piece) {
-      const std::string bytes(1000 + piece * 997, static_cast<char>('a' + piece % 26));
-      writer.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
-      body += bytes;
-    }
-    writer.Finish();
-    EXPECT_EQ(Sha256Of(body), hash.Finish());
-  }
-  EXPECT_EQ(body, ReadBytes(folder / L"p.zip"));
-  // Opened for reading only: every write on this handle is refused by the system.
-  FileHandle readOnly(CreateFileW((folder / L"p.zip").c_str(), GENERIC_READ, 0, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  ASSERT_TRUE(readOnly);
-  BodyWriter refused(readOnly.get(), nullptr);
-  refused.Write("PK", 2);
-  EXPECT_EQ("无法写入下载文件", FailureOf([&] { refused.Finish(); }));
 }
 
 TEST(HttpGet, FullDiskEndsTheDownloadWithAWriteFailure) {
