@@ -31,27 +31,16 @@ PackageSigner::PackageSigner() : algorithm_(OpenP256()) {
                                           reinterpret_cast<PUCHAR>(&blob), sizeof blob, 0)))
     throw std::runtime_error("the test signing key does not import");
   key_.reset(key);
-  std::memcpy(point_.data(), kTestSigningKey, point_.size());
-}
-
-PackageSigner::PackageSigner(CngKey key) : algorithm_(OpenP256()), key_(std::move(key)) {
-  struct {
-    BCRYPT_ECCKEY_BLOB header;
-    EcdsaPublicKey point;
-  } blob;
-  ULONG size = 0;
-  BCryptExportKey(key_.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, reinterpret_cast<PUCHAR>(&blob),
-                  sizeof blob, &size, 0);
-  point_ = blob.point;
 }
 
 PackageSigner PackageSigner::Stranger() {
-  const CngAlgorithm algorithm = OpenP256();
+  PackageSigner stranger(OpenP256());
   BCRYPT_KEY_HANDLE key = nullptr;
-  if (!BCRYPT_SUCCESS(BCryptGenerateKeyPair(algorithm.get(), &key, 256, 0)) ||
+  if (!BCRYPT_SUCCESS(BCryptGenerateKeyPair(stranger.algorithm_.get(), &key, 256, 0)) ||
       !BCRYPT_SUCCESS(BCryptFinalizeKeyPair(key, 0)))
     throw std::runtime_error("CNG made no key");
-  return PackageSigner(CngKey(key));
+  stranger.key_.reset(key);
+  return stranger;
 }
 
 std::wstring PackageSigner::Sign(const std::string& bytes) const {

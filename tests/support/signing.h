@@ -13,15 +13,13 @@ class PackageSigner {
   static PackageSigner Stranger();  // a key of its own, made afresh
 
   PackageSigner(PackageSigner&&) = default;
-  EcdsaPublicKey publicKey() const { return point_; }
   // What the settings answer publishes: base64 of the DER signature over the bytes' SHA-256.
   std::wstring Sign(const std::string& bytes) const;
 
  private:
-  explicit PackageSigner(CngKey key);
+  explicit PackageSigner(CngAlgorithm algorithm) : algorithm_(std::move(algorithm)) {}
   CngAlgorithm algorithm_;
-  CngKey key_;
-  EcdsaPublicKey point_ = {};
+  CngKey key_;  // after the algorithm it was made with: it goes first
 };
 
 // The bytes' SHA-256, by the installer's own hash.
