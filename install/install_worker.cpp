@@ -34,8 +34,8 @@ constexpr int kInUseAttempts = 6;     // a scanner's moment, not a running progr
 constexpr int kRemovalAttempts = 20;  // the shell may hold the package after its copy
 
 const InstallSteps kInstallSteps = {
-    FetchDownloaderSettings, DownloadPackage,   ExtractZipToFolder, FindProductExecutable,
-    CreateDesktopShortcut,   MovePath,          PauseDispatching,   kSearchAttempts,
+    FetchDownloaderSettings, DownloadPackage, ExtractZipToFolder, FindProductExecutable,
+    CreateDesktopShortcut,   MovePath,        PauseDispatching,   kSearchAttempts,
     kPackagePublicKey,
 };
 
