@@ -170,6 +170,12 @@ void SwitchIntoPlace(const InstallFolders& folders, const std::vector<std::wstri
   journal.Commit();
 }
 
+void RemoveEarlierPackages(const InstallFolders& folders) {
+  for (const ListedItem& item : ListFolder(folders.download))
+    if (item.name.starts_with(L"Tovarelin") && item.name.ends_with(L".zip") && !item.isFolder())
+      DeleteFileW(Join(folders.download, item.name).c_str());
+}
+
 bool SettleSwitch(const InstallFolders& folders, MoveStep move,
                   FunctionRef<void()> pause) {
   const auto journal = ParseJournal(ReadSmallFile(folders.journal));

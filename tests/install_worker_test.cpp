@@ -137,7 +137,9 @@ std::wstring FakeDownload(const DownloaderSettings& settings, const std::wstring
   EXPECT_EQ(L"https://host/p.zip", settings.download_url);
   if (g_script->downloadFails) throw std::runtime_error("网络请求失败");
   g_script->downloadFolderSeen = folder;
-  const std::wstring package = folder + L"\\Tovarelin.zip";
+  // The first free name, as the download picks it.
+  std::wstring package = folder + L"\\Tovarelin.zip";
+  if (PathExists(package)) package = folder + L"\\Tovarelin (1).zip";
   WriteBytes(package, g_script->packageBytes);
   if (g_script->scannerHoldsPackageMs) {
     g_script->scannerHold = HoldUnshared(package);
