@@ -64,11 +64,11 @@ void UndoMoves(const InstallFolders& folders, const std::vector<TreeMove>& moves
   }
 }
 
-// Marks the folders above the item: they hold something of the person's.
-void MarkFoldersAbove(const std::wstring& name, std::vector<ListedItem>& kept) {
+// Adds the folders above the item to the list.
+void AddFoldersAbove(const std::wstring& name, std::vector<ListedItem>& list) {
   for (size_t slash = name.rfind(L'\\'); slash != std::wstring::npos && slash > 0;
        slash = name.rfind(L'\\', slash - 1))
-    kept.push_back({name.substr(0, slash)});
+    list.push_back({name.substr(0, slash)});
 }
 
 // Whole folders where it can, for renames are slow on some file systems: what the staged tree
@@ -86,7 +86,7 @@ std::vector<TreeMove> PlanMoves(const std::vector<ListedItem>& installed,
   };
   std::vector<ListedItem> kept;
   for (const ListedItem& item : installed)
-    if (!ours(item)) MarkFoldersAbove(item.name, kept);
+    if (!ours(item)) AddFoldersAbove(item.name, kept);  // they hold something of the person's
   SortByName(kept);
 
   std::vector<TreeMove> moves;
@@ -151,8 +151,12 @@ void SwitchIntoPlace(const InstallFolders& folders, const std::vector<std::wstri
   WriteSmallFile(Join(folders.staging, kPlacedListName), FormatPlacedFiles(staged),
                  FILE_ATTRIBUTE_HIDDEN);
   staged.push_back({kPlacedListName});
+  // The folders of the placed files were placed too: one the package drops goes with them.
   std::vector<ListedItem> placedItems;
-  for (const std::wstring& file : placed) placedItems.push_back({file});
+  for (const std::wstring& file : placed) {
+    placedItems.push_back({file});
+    AddFoldersAbove(file, placedItems);
+  }
   const std::vector<TreeMove> moves =
       PlanMoves(ListFolderTree(folders.install, kDownloadName), staged, std::move(placedItems));
 

@@ -415,9 +415,10 @@ TEST_F(InstallWorkerTest, AFileInUseFailsAtOnceAndReplacesNothing) {
   for (const std::wstring& path : installed) EXPECT_EQ("version 1", ReadBytes(path));
 }
 
-// Version 1 placed a plug-in that version 2 drops, and the person added files of their own.
-// Each way a reinstall of version 2 can fail leaves version 1 exactly as it was, on both ways
-// of extracting; then version 2 takes its place, without the plug-in, beside the person's files.
+// Version 1 placed a plug-in and two plug-in folders that version 2 drops, and the person added
+// files of their own, one in a plug-in folder. Each way a reinstall of version 2 can fail leaves
+// version 1 exactly as it was, on both ways of extracting; then version 2 takes its place,
+// without the plug-ins, beside the person's files.
 TEST_F(InstallWorkerTest, AReinstallThatFailsAnywhereLeavesTheInstalledVersionAsItWas) {
   InstallSteps shortBudget = kFakeSteps;
   shortBudget.attempts = 5;
@@ -426,10 +427,13 @@ TEST_F(InstallWorkerTest, AReinstallThatFailsAnywhereLeavesTheInstalledVersionAs
     RemoveTree(InstallFolder());
     script_.copy = Copy::kOurReader;
     script_.version.clear();
-    script_.packageBytes = Package("", {ZipEntry::File("bin/plugin.dll", "plug-in")});
+    script_.packageBytes = Package("", {ZipEntry::File("bin/plugin.dll", "plug-in"),
+                                        ZipEntry::File("plugins/one/one.dll", "1"),
+                                        ZipEntry::File("plugins/two/two.dll", "2")});
     ExpectSuccess();
     WriteBytes(InstallFolder() + L"\\notes.txt", "mine");
     WriteBytes(InstallFolder() + L"\\bin\\user.ini", "mine too");
+    WriteBytes(InstallFolder() + L"\\plugins\\two\\mine.txt", "mine as well");
     script_.version = " v2";
     script_.packageBytes = Package(" v2");
     return InstalledTree();
@@ -495,6 +499,8 @@ TEST_F(InstallWorkerTest, AReinstallThatFailsAnywhereLeavesTheInstalledVersionAs
     EXPECT_FALSE(PathExists(InstallFolder() + L"\\bin\\plugin.dll"));
     EXPECT_EQ("mine", ReadBytes(InstallFolder() + L"\\notes.txt"));
     EXPECT_EQ("mine too", ReadBytes(InstallFolder() + L"\\bin\\user.ini"));
+    EXPECT_EQ((std::vector<std::wstring>{L"two\\", L"two\\mine.txt"}),
+              ListTree(InstallFolder() + L"\\plugins"));
     EXPECT_FALSE(PathExists(InstallFolder() + L"\\_download"));
     // Without the list of an earlier installation, nothing the package does not name goes.
     DeleteFileW((InstallFolder() + L"\\_installed_files.txt").c_str());
