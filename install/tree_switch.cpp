@@ -49,19 +49,77 @@ DWORD MoveRetrying(const std::wstring& from, const std::wstring& to, MoveStep mo
   return error;
 }
 
-// Puts back, last first, each of the first `count` moves whose target is there and whose
-// source is not: what a run made of them, whether it ended normally or not.
-void UndoMoves(const InstallFolders& folders, const std::vector<TreeMove>& moves, size_t count,
-               MoveStep move, FunctionRef<void()> pause) {
-  while (count-- > 0) {
-    const std::wstring from = Join(folders.install, moves[count].from);
-    const std::wstring to = Join(folders.install, moves[count].to);
+// Puts back, last first, each move whose target is there and whose source is not: what a
+// run made of them, whether it ended normally or not; and removes the folders splits made.
+void UndoMoves(const InstallFolders& folders, const std::vector<TreeMove>& moves, MoveStep move,
+               FunctionRef<void()> pause) {
+  for (size_t i = moves.size(); i-- > 0;) {
+    const std::wstring from = Join(folders.install, moves[i].from);
+    const std::wstring to = Join(folders.install, moves[i].to);
+    if (moves[i].split) {
+      RemoveDirectoryW(to.c_str());
+      continue;
+    }
     if (GetFileAttributesW(to.c_str()) == INVALID_FILE_ATTRIBUTES ||
         GetFileAttributesW(from.c_str()) != INVALID_FILE_ATTRIBUTES)
       continue;
-    MakeFolders(folders.install, ParentOf(moves[count].from));
+    MakeFolders(folders.install, ParentOf(moves[i].from));
     if (MoveRetrying(to, from, move, pause) != 0) throw std::runtime_error(kInUseText);
   }
+}
+
+// The moves of one switch as they are made.
+struct SwitchRun {
+  const InstallFolders& folders;
+  MoveStep move;
+  FunctionRef<void()> pause;
+  JournalFile& journal;
+};
+
+DWORD MakeMove(SwitchRun& run, const TreeMove& whole);
+
+// A folder that cannot move whole (something below it is open, or its place is taken by a
+// folder a split left) goes item by item, into a folder made for them where there is none;
+// the new moves are written down before the first of them is made. The folder stays, so that
+// no later move takes its place before the commit.
+DWORD SplitMove(SwitchRun& run, const TreeMove& whole, const std::wstring& from,
+                const std::wstring& to) {
+  const bool made = !IsFolder(to);
+  std::vector<TreeMove> parts;
+  if (made) parts.push_back({whole.from, whole.to, true});
+  for (const ListedItem& item : ListFolder(from))
+    parts.push_back({Join(whole.from, item.name), Join(whole.to, item.name)});
+  run.journal.Add(parts);
+  if (made && !CreateDirectoryW(to.c_str(), nullptr)) return GetLastError();
+  for (size_t i = made; i < parts.size(); ++i)
+    if (const DWORD error = MakeMove(run, parts[i])) return error;
+  return 0;
+}
+
+// 0 once made, else the error that stopped it. Only a file is tried again.
+DWORD MakeMove(SwitchRun& run, const TreeMove& whole) {
+  const std::wstring from = Join(run.folders.install, whole.from);
+  const std::wstring to = Join(run.folders.install, whole.to);
+  if (run.move(from, to)) return 0;
+  const DWORD error = GetLastError();
+  const DWORD attributes = GetFileAttributesW(from.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+          FILE_ATTRIBUTE_DIRECTORY &&
+      (IsInUse(error) || error == ERROR_ALREADY_EXISTS))
+    return SplitMove(run, whole, from, to);
+  return IsInUse(error) ? MoveRetrying(from, to, run.move, run.pause) : error;
+}
+
+// After the commit: a folder that a split left at its source goes once it is empty, unless the
+// new version moved into it.
+void RemoveSplitSources(const InstallFolders& folders, const std::vector<TreeMove>& moves) {
+  std::vector<ListedItem> targets;
+  for (const TreeMove& move : moves) targets.push_back({move.to});
+  SortByName(targets);
+  for (size_t i = moves.size(); i-- > 0;)
+    if (moves[i].split && !FindByName(targets, moves[i].from))
+      RemoveDirectoryW(Join(folders.install, moves[i].from).c_str());
 }
 
 // Adds the folders above the item to the list.
@@ -162,13 +220,13 @@ void SwitchIntoPlace(const InstallFolders& folders, const std::vector<std::wstri
 
   CreateDirectoryW(folders.backup.c_str(), nullptr);
   JournalFile journal(folders.journal, moves);
-  for (size_t i = 0; i < moves.size(); ++i) {
-    const DWORD error = MoveRetrying(Join(folders.install, moves[i].from),
-                                     Join(folders.install, moves[i].to), move, pause);
+  SwitchRun run{folders, move, pause, journal};
+  for (const TreeMove& whole : moves) {
+    const DWORD error = MakeMove(run, whole);
     if (error == 0) continue;
-    UndoMoves(folders, moves, i, move, pause);
-    journal.Discard();
-    RemoveDirectoryW(folders.backup.c_str());
+    // Undone as the next run would undo it: from the journal.
+    journal.Close();
+    SettleSwitch(folders, move, pause);
     throw std::runtime_error(IsInUse(error) ? kInUseText : kExtractFailedText);
   }
   journal.Commit();
@@ -184,8 +242,8 @@ bool SettleSwitch(const InstallFolders& folders, MoveStep move,
                   FunctionRef<void()> pause) {
   const auto journal = ParseJournal(ReadSmallFile(folders.journal));
   const bool committed = journal && journal->committed;
-  if (journal && !committed)
-    UndoMoves(folders, journal->moves, journal->moves.size(), move, pause);
+  if (journal && !committed) UndoMoves(folders, journal->moves, move, pause);
+  if (committed) RemoveSplitSources(folders, journal->moves);
   RemoveTree(folders.staging);
   // Without a committed journal the backups are the installed version's: only an empty
   // folder goes.
