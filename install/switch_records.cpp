@@ -69,17 +69,16 @@ JournalFile::JournalFile(const std::wstring& path, const std::vector<TreeMove>& 
     : file_(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                         FILE_ATTRIBUTE_NORMAL, nullptr)) {
   if (!file_) throw std::runtime_error(kExtractFailedText);
-  Write(std::wstring(kJournalHeader) + L"\n", moves);
+  Write(kJournalHeader, moves);
 }
 
-void JournalFile::Add(const std::vector<TreeMove>& moves) { Write(L"", moves); }
+void JournalFile::Commit() { Write(kCommitLine, {}); }
 
-void JournalFile::Commit() { Write(std::wstring(kCommitLine) + L"\n", {}); }
-
-void JournalFile::Write(std::wstring lines, const std::vector<TreeMove>& moves) {
+void JournalFile::Write(std::wstring line, const std::vector<TreeMove>& moves) {
+  if (!line.empty()) line += L'\n';
   for (const TreeMove& move : moves)
-    lines += move.from + L"\t" + move.to + (move.split ? L"\\\n" : L"\n");
-  const std::string text = WideToUtf8(lines);
+    line += move.from + L"\t" + move.to + (move.split ? L"\\\n" : L"\n");
+  const std::string text = WideToUtf8(line);
   DWORD written = 0;
   if (!WriteFile(file_.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
       written != text.size() || !FlushFileBuffers(file_.get()))

@@ -39,14 +39,14 @@ std::vector<std::wstring> ParsePlacedFiles(const std::string& text);
 class JournalFile {
  public:
   JournalFile(const std::wstring& path, const std::vector<TreeMove>& moves);
-  void Add(const std::vector<TreeMove>& moves);
+  void Add(const std::vector<TreeMove>& moves) { Write(L"", moves); }
   void Commit();
   // Lets it be read; the switch has stopped.
   void Close() { file_.reset(); }
 
  private:
-  // The lines, then a line for each move.
-  void Write(std::wstring lines, const std::vector<TreeMove>& moves);
+  // The line when there is one, then a line for each move.
+  void Write(std::wstring line, const std::vector<TreeMove>& moves);
 
   FileHandle file_;
 };

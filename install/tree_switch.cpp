@@ -80,8 +80,10 @@ DWORD MakeMove(SwitchRun& run, const TreeMove& whole);
 
 // A folder that cannot move whole (something below it is open, or its place is taken by a
 // folder a split left) goes item by item, into a folder made for them where there is none;
-// the new moves are written down before the first of them is made. The folder stays, so that
-// no later move takes its place before the commit.
+// the new moves are written down before the first of them is made. A folder of the installed
+// version goes once emptied when the new version does not have it, since then no later move
+// takes its place (an undo makes it again for the first item it puts back); any other stays,
+// the staged ones for the undo to tell what was moved.
 DWORD SplitMove(SwitchRun& run, const TreeMove& whole, const std::wstring& from,
                 const std::wstring& to) {
   const bool made = !IsFolder(to);
@@ -93,6 +95,8 @@ DWORD SplitMove(SwitchRun& run, const TreeMove& whole, const std::wstring& from,
   if (made && !CreateDirectoryW(to.c_str(), nullptr)) return GetLastError();
   for (size_t i = made; i < parts.size(); ++i)
     if (const DWORD error = MakeMove(run, parts[i])) return error;
+  if (whole.to.rfind(kBackupName, 0) == 0 && !IsFolder(Join(run.folders.staging, whole.from)))
+    RemoveDirectoryW(from.c_str());
   return 0;
 }
 
@@ -109,17 +113,6 @@ DWORD MakeMove(SwitchRun& run, const TreeMove& whole) {
       (IsInUse(error) || error == ERROR_ALREADY_EXISTS))
     return SplitMove(run, whole, from, to);
   return IsInUse(error) ? MoveRetrying(from, to, run.move, run.pause) : error;
-}
-
-// After the commit: a folder that a split left at its source goes once it is empty, unless the
-// new version moved into it.
-void RemoveSplitSources(const InstallFolders& folders, const std::vector<TreeMove>& moves) {
-  std::vector<ListedItem> targets;
-  for (const TreeMove& move : moves) targets.push_back({move.to});
-  SortByName(targets);
-  for (size_t i = moves.size(); i-- > 0;)
-    if (moves[i].split && !FindByName(targets, moves[i].from))
-      RemoveDirectoryW(Join(folders.install, moves[i].from).c_str());
 }
 
 // Adds the folders above the item to the list.
@@ -224,7 +217,7 @@ void SwitchIntoPlace(const InstallFolders& folders, const std::vector<std::wstri
   for (const TreeMove& whole : moves) {
     const DWORD error = MakeMove(run, whole);
     if (error == 0) continue;
-    // Undone as the next run would undo it: from the journal.
+    // Undone from the journal, as the next run would undo it.
     journal.Close();
     SettleSwitch(folders, move, pause);
     throw std::runtime_error(IsInUse(error) ? kInUseText : kExtractFailedText);
@@ -233,18 +226,24 @@ void SwitchIntoPlace(const InstallFolders& folders, const std::vector<std::wstri
 }
 
 void RemoveEarlierPackages(const InstallFolders& folders) {
-  for (const ListedItem& item : ListFolder(folders.download))
-    if (item.name.starts_with(L"Tovarelin") && item.name.ends_with(L".zip") && !item.isFolder())
-      DeleteFileW(Join(folders.download, item.name).c_str());
+  RemoveTree(folders.staging);
+  WIN32_FIND_DATAW data;
+  FindHandle find(FindFirstFileExW((folders.download + L"\\Tovarelin*.zip").c_str(),
+                                   FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+  if (find) {
+    do DeleteFileW(Join(folders.download, data.cFileName).c_str());
+    while (FindNextFileW(find.get(), &data));
+  }
 }
 
 bool SettleSwitch(const InstallFolders& folders, MoveStep move,
                   FunctionRef<void()> pause) {
   const auto journal = ParseJournal(ReadSmallFile(folders.journal));
   const bool committed = journal && journal->committed;
-  if (journal && !committed) UndoMoves(folders, journal->moves, move, pause);
-  if (committed) RemoveSplitSources(folders, journal->moves);
-  RemoveTree(folders.staging);
+  if (journal && !committed)
+    UndoMoves(folders, journal->moves, move, pause);
+  else
+    RemoveTree(folders.staging);
   // Without a committed journal the backups are the installed version's: only an empty
   // folder goes.
   const bool backupsGone = committed ? RemoveTree(folders.backup)
