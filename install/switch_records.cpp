@@ -44,8 +44,8 @@ std::optional<SwitchJournal> ParseJournal(const std::string& text) {
     }
     const size_t tab = lines[i].find(L'\t');
     const bool split = lines[i].ends_with(L'\\');
-    TreeMove move{lines[i].substr(0, tab), lines[i].substr(tab + 1, lines[i].size() - tab - 1 - split),
-                  split};
+    TreeMove move{lines[i].substr(0, tab),
+                  lines[i].substr(tab + 1, lines[i].size() - tab - 1 - split), split};
     if (tab == std::wstring::npos || !IsRelativePath(move.from) || !IsRelativePath(move.to)) break;
     journal.moves.push_back(std::move(move));
   }
