@@ -22,6 +22,7 @@
 #include "support/files.h"
 #include "support/stand_in_window.h"
 #include "support/threads.h"
+#include "support/window_driver.h"
 #include "support/windows_moves.h"
 #include "support/zip_builder.h"
 #include "zip/zip_names.h"
@@ -473,8 +474,10 @@ TEST_P(Reinstall, FailingAnywhereLeavesTheInstalledVersionAsItWas) {
     script_.packageBytes = Package(" v2");
     if (hold && GetParam().staged) script_.stagedHold = GetParam();
     if (hold && GetParam().path && !GetParam().staged) {
-      EXPECT_TRUE(installedHold.emplace(InstallFolder() + L"\\" + GetParam().path,
-                                        GetParam().share));
+      const std::wstring held = InstallFolder() + L"\\" + GetParam().path;
+      const std::wstring notepad = _wgetenv(L"SystemRoot") + std::wstring(L"\\notepad.exe");
+      EXPECT_TRUE(installedHold.emplace(held, GetParam().share, GetParam().share ? KernelHandle()
+                                        : StartProgram(notepad, nullptr, held.c_str())));
     }
     return InstalledTree();
   };
@@ -558,17 +561,15 @@ TEST_P(Reinstall, FailingAnywhereLeavesTheInstalledVersionAsItWas) {
   }
 }
 
+constexpr DWORD kCurrentFolder = HeldOpen::kNoDeleteSharing;
 INSTANTIATE_TEST_SUITE_P(
     WithSomethingHeld, Reinstall,
-    ::testing::Values(
-        Held{"nothing held", nullptr, 0, false},
-        Held{"installed folder held as a current folder", L"data\\deep",
-             HeldOpen::kNoDeleteSharing, false},
-        Held{"installed file held by a scanner", L"logs\\old\\x.log", kShareAll, false},
-        Held{"staged folder held as a current folder", L"data\\deep", HeldOpen::kNoDeleteSharing,
-             true},
-        Held{"staged file held by a scanner", L"data\\deep\\more.txt", kShareAll, true},
-        Held{"top folder with a process standing in it", L"data", 0, false}));
+    ::testing::Values(Held{"nothing held", nullptr, 0, false},
+                      Held{"installed current folder", L"data\\deep", kCurrentFolder, false},
+                      Held{"installed file, a scanner's", L"logs\\old\\x.log", kShareAll, false},
+                      Held{"staged current folder", L"data\\deep", kCurrentFolder, true},
+                      Held{"staged file, a scanner's", L"data\\deep\\more.txt", kShareAll, true},
+                      Held{"top folder, a process in it", L"data", 0, false}));
 
 // What neither the shell nor our reader could finish is refused before either starts.
 TEST_F(InstallWorkerTest, PackagesThatCannotBeFinishedAreRefusedBeforeExtraction) {

@@ -1,10 +1,10 @@
 #include "support/windows_moves.h"
 
+#include <utility>
 #include <vector>
 
 #include "common/folder_listing.h"
 #include "install/tree_switch.h"
-#include "support/processes.h"
 
 namespace {
 
@@ -12,17 +12,13 @@ std::vector<HeldOpen*> g_held;
 
 }  // namespace
 
-HeldOpen::HeldOpen(const std::wstring& path, DWORD share) : path(path) {
-  if (share) {
+HeldOpen::HeldOpen(const std::wstring& path, DWORD share, KernelHandle process)
+    : path(path), process_(std::move(process)) {
+  if (process_)
+    WaitForInputIdle(process_.get(), 10000);  // its current folder is held from its start on
+  else
     handle_.reset(CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  } else {
-    // A program that waits, with the folder as its current folder from its start on.
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    process_ = StartProgram(std::wstring(system) + L"\\notepad.exe", nullptr, path);
-    WaitForInputIdle(process_.get(), 10000);
-  }
   g_held.push_back(this);
 }
 

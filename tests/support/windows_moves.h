@@ -1,6 +1,6 @@
-// The worker's move step as Windows renames: a folder is not renamed while a handle is open
-// anywhere below it. Wine refuses only while the folder itself is held, so the handles here are
-// real (Wine decides for the held item) and the step refuses for the folders above them.
+// The worker's move step as Windows renames: no folder while a handle is open anywhere below
+// it. Wine refuses only for a handle on the folder itself, so the holds here are real handles
+// (Wine decides for the held item) and the step refuses for the folders above them.
 #pragma once
 
 #include <windows.h>
@@ -9,14 +9,14 @@
 
 #include "common/handles.h"
 
-// Open while it lives: a folder as a process's current folder is (kNoDeleteSharing), a file as
-// a scanner reads it (all sharing); with no sharing at all, another process stands in the
-// folder for real. A held file that is moved keeps its hold at its new place.
+// Held while it lives: a folder as a process's current folder holds it (kNoDeleteSharing), a
+// file as a scanner reads it (all sharing), or a folder that a process stands in, which ends
+// with the hold. A held file that is moved keeps its hold at its new place.
 class HeldOpen {
  public:
   static constexpr DWORD kNoDeleteSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
-  HeldOpen(const std::wstring& path, DWORD share);
-  ~HeldOpen();  // ends the process by its handle
+  HeldOpen(const std::wstring& path, DWORD share, KernelHandle process = {});
+  ~HeldOpen();
   HeldOpen(const HeldOpen&) = delete;
   HeldOpen& operator=(const HeldOpen&) = delete;
   explicit operator bool() const { return handle_ || process_; }
