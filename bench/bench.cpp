@@ -19,15 +19,18 @@
 //   tovarelin_bench switch ZIP FOLDER     over the version installed in FOLDER: ZIP extracted
 //                                         by our reader into the staging folder, then switched
 //                                         in; then once more, the switch undone at its last
-//                                         rename
+//                                         rename; then once more, with the deepest installed
+//                                         folder held as a current folder, by Windows' rule
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/message_counter.h"
@@ -43,6 +46,7 @@
 #include "install/package_tree.h"
 #include "install/tree_switch.h"
 #include "net/http_get.h"
+#include "support/windows_moves.h"
 #include "zip/zip_reader.h"
 
 namespace {
@@ -174,6 +178,23 @@ bool MoveFailingAtTheList(const std::wstring& from, const std::wstring& to) {
   return MovePath(from, to);
 }
 
+std::uint64_t g_renames = 0;  // tried, refused ones too
+
+bool CountedMove(const std::wstring& from, const std::wstring& to) {
+  ++g_renames;
+  return MoveAsWindows(from, to);
+}
+
+// The first of the folders most levels down, relative to the folder.
+std::wstring DeepestFolder(const std::wstring& folder) {
+  std::wstring deepest;
+  for (const ListedItem& item : ListFolderTree(folder, L"_download"))
+    if (item.isFolder() && std::count(item.name.begin(), item.name.end(), L'\\') >
+                               std::count(deepest.begin(), deepest.end(), L'\\'))
+      deepest = item.name;
+  return deepest;
+}
+
 void Switch(const std::wstring& zip, const std::wstring& folder) {
   const InstallFolders folders(folder);
   const auto stage = [&] {
@@ -188,22 +209,37 @@ void Switch(const std::wstring& zip, const std::wstring& folder) {
     try {
       SwitchIntoPlace(folders, ReadPlacedFiles(folders), move, [] {});
     } catch (const std::exception&) {
-      if (move == MovePath) throw;
+      if (move != MoveFailingAtTheList) throw;
     }
     const double seconds = watch.Seconds();
     SettleSwitch(folders, MovePath, [] {});  // the backups and what is left of the staged tree
     return seconds;
   };
   const double extractCommitted = stage();
-  const double committed = timedSwitch(MovePath);
+  const double committed = timedSwitch(CountedMove);
+  const std::uint64_t renames = std::exchange(g_renames, 0);
   const double extractUndone = stage();
   const double undone = timedSwitch(MoveFailingAtTheList);
+  const double extractHeld = stage();
+  const std::wstring deepest = DeepestFolder(folder);
+  double held = 0;
+  {
+    const HeldOpen hold(folder + L"\\" + deepest, HeldOpen::kNoDeleteSharing);
+    if (!hold) throw std::runtime_error("cannot hold the deepest folder");
+    held = timedSwitch(CountedMove);
+  }
+  SettleSwitch(folders, MovePath, [] {});
   RemoveDirectoryW(folders.download.c_str());
   JsonLine()
       .Add("extract_seconds", "[" + std::to_string(extractCommitted) + ", " +
-                                  std::to_string(extractUndone) + "]")
+                                  std::to_string(extractUndone) + ", " +
+                                  std::to_string(extractHeld) + "]")
       .Add("commit_seconds", committed)
       .Add("undo_seconds", undone)
+      .Add("held_seconds", held)
+      .Add("renames", renames)
+      .Add("held_renames", g_renames)
+      .Add("held_folder", JsonText(WideToUtf8(deepest)))
       .Print();
 }
 

@@ -124,12 +124,16 @@ def _switch(t, d, ratios):
     t.row("switch", "%d entries over an installed version" % d["entries"], "")
     t.row("", "our reader's extraction, staged (s)",
           _runs_s([s for pair in d["extract_seconds"] for s in pair]))
+    t.row("", "renames: whole; a folder held", "%d; %d (held %s)"
+          % (d["renames"], d["held_renames"], d["held_folder"]))
     # Each switch is compared with the extraction just before it, in the same process.
-    for figure, key, name, index in (("committed", "commit_seconds", "switch_commit", 0),
-                                     ("undone at its last rename", "undo_seconds", "switch_undo", 1)):
+    for figure, key, name, index, label in (
+            ("committed", "commit_seconds", "switch_commit", 0, "committed"),
+            ("undone at its last rename", "undo_seconds", "switch_undo", 1, "undone"),
+            ("with a folder held", "held_seconds", "switch_held", 2, "held")):
         rounds = [s / e[index] for s, e in zip(d[key], d["extract_seconds"])]
         ratio = _median(rounds)
-        ratios["switch %s/extraction" % figure.split()[0]] = ratio
+        ratios["switch %s/extraction" % label] = ratio
         t.row("", "switch %s (s)" % figure, _runs_s(d[key]))
         t.row("", "  / extraction, round by round",
               "%.3f median; rounds %s" % (ratio, " ".join("%.3f" % r for r in rounds)),

@@ -287,12 +287,14 @@ def measure_look(cfg, bench, data, work):
 def measure_switch(cfg, bench, data, work):
     """The switch of the look's package over an installed copy of it, round by round beside our
     reader's extraction of it into the staging folder: committed, then undone at its last
-    rename. Each leaves one whole version."""
+    rename, then committed with the deepest installed folder held as a current folder (Windows'
+    rule: what lies above it cannot move whole). Each leaves one whole version."""
     package = bench_data.package_zip(data, cfg["look_mib"], cfg["look_entries"])
     files, size, _ = zip_summary(package)
     rounds = []
     for run in range(cfg["runs"]):
-        log("switch %d/%d: over an installed version, committed and undone" % (run + 1, cfg["runs"]))
+        log("switch %d/%d: over an installed version, committed, undone, committed with a folder "
+            "held" % (run + 1, cfg["runs"]))
         folder = os.path.join(work, "switch")
         extract_ours(bench, package, folder)
         got = bench.run("switch", windows_path(package), windows_path(folder))
@@ -307,7 +309,10 @@ def measure_switch(cfg, bench, data, work):
     return {"entries": cfg["look_entries"],
             "extract_seconds": [r["extract_seconds"] for r in rounds],
             "commit_seconds": [r["commit_seconds"] for r in rounds],
-            "undo_seconds": [r["undo_seconds"] for r in rounds]}
+            "undo_seconds": [r["undo_seconds"] for r in rounds],
+            "held_seconds": [r["held_seconds"] for r in rounds],
+            "renames": rounds[-1]["renames"], "held_renames": rounds[-1]["held_renames"],
+            "held_folder": rounds[-1]["held_folder"]}
 
 
 def measure_search(cfg, bench, data):

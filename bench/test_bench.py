@@ -15,7 +15,7 @@ MIB = 1 << 20
 
 
 def results(httpget, ceiling, messages, small_peak, large_peak, size, imports, check,
-            checks=0.2, look=0.1, undo=0.5):
+            checks=0.2, look=0.1, undo=0.5, held=0.75):
     return {
         "host": "h", "cores": 2, "date": "d", "bench_seconds": 1.0,
         "download": {"mib": 512, "httpget_mib_s": httpget, "curl_mib_s": [500.0] * len(httpget),
@@ -30,8 +30,9 @@ def results(httpget, ceiling, messages, small_peak, large_peak, size, imports, c
         "extraction_memory": {"error": "not run"},
         "look": {"entries": 10, "empty_seconds": [0.05], "full_seconds": [look],
                  "full_first_seconds": 0.4},
-        "switch": {"entries": 10, "extract_seconds": [[4.0, 2.0]], "commit_seconds": [1.0],
-                   "undo_seconds": [undo]},
+        "switch": {"entries": 10, "extract_seconds": [[4.0, 2.0, 3.0]], "commit_seconds": [1.0],
+                   "undo_seconds": [undo], "held_seconds": [held], "renames": 3,
+                   "held_renames": 9, "held_folder": "a\\b"},
         "search": {"entries": 10, "entries_before_match": 9, "found_seconds": [0.1],
                    "none_seconds": [0.1]},
         "size": {"bytes": size, "imports": imports, "delay_loaded": ["winhttp.dll"],
@@ -54,7 +55,7 @@ class Verdicts(unittest.TestCase):
                             ("httpget_vs_ceiling", "progress_messages", "download_memory",
                              "extraction_vs_unzip", "check_vs_extraction", "installer_size",
                              "installer_imports", "checks_vs_download", "look_full",
-                             "switch_commit", "switch_undo")))
+                             "switch_commit", "switch_undo", "switch_held")))
         cases = [
             ({"httpget": [94.9]}, "httpget_vs_ceiling"),
             ({"messages": 102}, "progress_messages"),
@@ -62,6 +63,7 @@ class Verdicts(unittest.TestCase):
             ({"checks": 0.27}, "checks_vs_download"),  # 512 MiB at 95 MiB/s: 5.4 s to download
             ({"look": 0.101}, "look_full"),  # a fifth of the 500 ms pause
             ({"undo": 0.51}, "switch_undo"),  # against the 2 s extraction before it
+            ({"held": 0.76}, "switch_held"),  # against the 3 s extraction before it
             ({"large_peak": 28 * MIB}, "download_memory"),
             ({"size": 240 * 1024 + 1}, "installer_size"),
             ({"imports": ["KERNEL32.dll", "libstdc++-6.dll"]}, "installer_imports"),

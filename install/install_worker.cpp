@@ -116,6 +116,7 @@ void RunInstallation(const InstallSteps& steps) {
     const SwitchGuard guard;
     SettleSwitch(folders, steps.move, pause);
   }
+  RemoveEarlierPackages(folders);
   CreateDirectoryW(folders.install.c_str(), nullptr);
   CreateDirectoryW(folders.download.c_str(), nullptr);
 

@@ -5,15 +5,17 @@
 #include "common/disk_space.h"
 #include "common/failure.h"
 #include "common/handles.h"
+#include "common/open_file.h"
 #include "common/wait.h"
 #include "install/failure_texts.h"
 
 namespace {
 
-// Opened for writing and deletion with no sharing, as moving it needs, then closed at once.
+// Opened for writing and deletion, then closed at once: a running program's file cannot be. A
+// reader that shares everything (a scanner) stops neither this nor the file's move.
 bool IsInUse(const std::wstring& path) {
-  FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, kShareAll, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   return !file && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <stdexcept>
+#include <utility>
 
 #include "common/code_pages.h"
 #include "install/failure_texts.h"
@@ -30,12 +31,6 @@ bool IsRelativePath(const std::wstring& line) {
   return safe && !safe->isFolder && safe->relative == line;
 }
 
-std::string FormatJournal(const std::vector<TreeMove>& moves) {
-  std::wstring text = std::wstring(kJournalHeader) + L"\n";
-  for (const TreeMove& move : moves) text += move.from + L"\t" + move.to + L"\n";
-  return WideToUtf8(text);
-}
-
 }  // namespace
 
 std::optional<SwitchJournal> ParseJournal(const std::string& text) {
@@ -48,9 +43,11 @@ std::optional<SwitchJournal> ParseJournal(const std::string& text) {
       break;
     }
     const size_t tab = lines[i].find(L'\t');
-    const TreeMove move{lines[i].substr(0, tab), lines[i].substr(tab + 1)};
+    const bool split = lines[i].ends_with(L'\\');
+    TreeMove move{lines[i].substr(0, tab),
+                  lines[i].substr(tab + 1, lines[i].size() - tab - 1 - split), split};
     if (tab == std::wstring::npos || !IsRelativePath(move.from) || !IsRelativePath(move.to)) break;
-    journal.moves.push_back(move);
+    journal.moves.push_back(std::move(move));
   }
   return journal;
 }
@@ -69,21 +66,19 @@ std::vector<std::wstring> ParsePlacedFiles(const std::string& text) {
 }
 
 JournalFile::JournalFile(const std::wstring& path, const std::vector<TreeMove>& moves)
-    : path_(path),
-      file_(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    : file_(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                         FILE_ATTRIBUTE_NORMAL, nullptr)) {
   if (!file_) throw std::runtime_error(kExtractFailedText);
-  Append(FormatJournal(moves));
+  Write(kJournalHeader, moves);
 }
 
-void JournalFile::Commit() { Append(WideToUtf8(std::wstring(kCommitLine) + L"\n")); }
+void JournalFile::Commit() { Write(kCommitLine, {}); }
 
-void JournalFile::Discard() {
-  file_.reset();
-  DeleteFileW(path_.c_str());
-}
-
-void JournalFile::Append(const std::string& text) {
+void JournalFile::Write(std::wstring line, const std::vector<TreeMove>& moves) {
+  if (!line.empty()) line += L'\n';
+  for (const TreeMove& move : moves)
+    line += move.from + L"\t" + move.to + (move.split ? L"\\\n" : L"\n");
+  const std::string text = WideToUtf8(line);
   DWORD written = 0;
   if (!WriteFile(file_.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
       written != text.size() || !FlushFileBuffers(file_.get()))

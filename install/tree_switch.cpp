@@ -49,26 +49,77 @@ DWORD MoveRetrying(const std::wstring& from, const std::wstring& to, MoveStep mo
   return error;
 }
 
-// Puts back, last first, each of the first `count` moves whose target is there and whose
-// source is not: what a run made of them, whether it ended normally or not.
-void UndoMoves(const InstallFolders& folders, const std::vector<TreeMove>& moves, size_t count,
-               MoveStep move, FunctionRef<void()> pause) {
-  while (count-- > 0) {
-    const std::wstring from = Join(folders.install, moves[count].from);
-    const std::wstring to = Join(folders.install, moves[count].to);
+// Puts back, last first, each move whose target is there and whose source is not: what a
+// run made of them, whether it ended normally or not; and removes the folders splits made.
+void UndoMoves(const InstallFolders& folders, const std::vector<TreeMove>& moves, MoveStep move,
+               FunctionRef<void()> pause) {
+  for (size_t i = moves.size(); i-- > 0;) {
+    const std::wstring from = Join(folders.install, moves[i].from);
+    const std::wstring to = Join(folders.install, moves[i].to);
+    if (moves[i].split) {
+      RemoveDirectoryW(to.c_str());
+      continue;
+    }
     if (GetFileAttributesW(to.c_str()) == INVALID_FILE_ATTRIBUTES ||
         GetFileAttributesW(from.c_str()) != INVALID_FILE_ATTRIBUTES)
       continue;
-    MakeFolders(folders.install, ParentOf(moves[count].from));
+    MakeFolders(folders.install, ParentOf(moves[i].from));
     if (MoveRetrying(to, from, move, pause) != 0) throw std::runtime_error(kInUseText);
   }
 }
 
-// Marks the folders above the item: they hold something of the person's.
-void MarkFoldersAbove(const std::wstring& name, std::vector<ListedItem>& kept) {
+// The moves of one switch as they are made.
+struct SwitchRun {
+  const InstallFolders& folders;
+  MoveStep move;
+  FunctionRef<void()> pause;
+  JournalFile& journal;
+};
+
+DWORD MakeMove(SwitchRun& run, const TreeMove& whole);
+
+// A folder that cannot move whole (something below it is open, or its place is taken by a
+// folder a split left) goes item by item, into a folder made for them where there is none;
+// the new moves are written down before the first of them is made. A folder of the installed
+// version goes once emptied when the new version does not have it, since then no later move
+// takes its place (an undo makes it again for the first item it puts back); any other stays,
+// the staged ones for the undo to tell what was moved.
+DWORD SplitMove(SwitchRun& run, const TreeMove& whole, const std::wstring& from,
+                const std::wstring& to) {
+  const bool made = !IsFolder(to);
+  std::vector<TreeMove> parts;
+  if (made) parts.push_back({whole.from, whole.to, true});
+  for (const ListedItem& item : ListFolder(from))
+    parts.push_back({Join(whole.from, item.name), Join(whole.to, item.name)});
+  run.journal.Add(parts);
+  if (made && !CreateDirectoryW(to.c_str(), nullptr)) return GetLastError();
+  for (size_t i = made; i < parts.size(); ++i)
+    if (const DWORD error = MakeMove(run, parts[i])) return error;
+  if (whole.to.rfind(kBackupName, 0) == 0 && !IsFolder(Join(run.folders.staging, whole.from)))
+    RemoveDirectoryW(from.c_str());
+  return 0;
+}
+
+// 0 once made, else the error that stopped it. Only a file is tried again.
+DWORD MakeMove(SwitchRun& run, const TreeMove& whole) {
+  const std::wstring from = Join(run.folders.install, whole.from);
+  const std::wstring to = Join(run.folders.install, whole.to);
+  if (run.move(from, to)) return 0;
+  const DWORD error = GetLastError();
+  const DWORD attributes = GetFileAttributesW(from.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+          FILE_ATTRIBUTE_DIRECTORY &&
+      (IsInUse(error) || error == ERROR_ALREADY_EXISTS))
+    return SplitMove(run, whole, from, to);
+  return IsInUse(error) ? MoveRetrying(from, to, run.move, run.pause) : error;
+}
+
+// Adds the folders above the item to the list.
+void AddFoldersAbove(const std::wstring& name, std::vector<ListedItem>& list) {
   for (size_t slash = name.rfind(L'\\'); slash != std::wstring::npos && slash > 0;
        slash = name.rfind(L'\\', slash - 1))
-    kept.push_back({name.substr(0, slash)});
+    list.push_back({name.substr(0, slash)});
 }
 
 // Whole folders where it can, for renames are slow on some file systems: what the staged tree
@@ -86,7 +137,7 @@ std::vector<TreeMove> PlanMoves(const std::vector<ListedItem>& installed,
   };
   std::vector<ListedItem> kept;
   for (const ListedItem& item : installed)
-    if (!ours(item)) MarkFoldersAbove(item.name, kept);
+    if (!ours(item)) AddFoldersAbove(item.name, kept);  // they hold something of the person's
   SortByName(kept);
 
   std::vector<TreeMove> moves;
@@ -151,23 +202,38 @@ void SwitchIntoPlace(const InstallFolders& folders, const std::vector<std::wstri
   WriteSmallFile(Join(folders.staging, kPlacedListName), FormatPlacedFiles(staged),
                  FILE_ATTRIBUTE_HIDDEN);
   staged.push_back({kPlacedListName});
+  // The folders of the placed files were placed too: one the package drops goes with them.
   std::vector<ListedItem> placedItems;
-  for (const std::wstring& file : placed) placedItems.push_back({file});
+  for (const std::wstring& file : placed) {
+    placedItems.push_back({file});
+    AddFoldersAbove(file, placedItems);
+  }
   const std::vector<TreeMove> moves =
       PlanMoves(ListFolderTree(folders.install, kDownloadName), staged, std::move(placedItems));
 
   CreateDirectoryW(folders.backup.c_str(), nullptr);
   JournalFile journal(folders.journal, moves);
-  for (size_t i = 0; i < moves.size(); ++i) {
-    const DWORD error = MoveRetrying(Join(folders.install, moves[i].from),
-                                     Join(folders.install, moves[i].to), move, pause);
+  SwitchRun run{folders, move, pause, journal};
+  for (const TreeMove& whole : moves) {
+    const DWORD error = MakeMove(run, whole);
     if (error == 0) continue;
-    UndoMoves(folders, moves, i, move, pause);
-    journal.Discard();
-    RemoveDirectoryW(folders.backup.c_str());
+    // Undone from the journal, as the next run would undo it.
+    journal.Close();
+    SettleSwitch(folders, move, pause);
     throw std::runtime_error(IsInUse(error) ? kInUseText : kExtractFailedText);
   }
   journal.Commit();
+}
+
+void RemoveEarlierPackages(const InstallFolders& folders) {
+  RemoveTree(folders.staging);
+  WIN32_FIND_DATAW data;
+  FindHandle find(FindFirstFileExW((folders.download + L"\\Tovarelin*.zip").c_str(),
+                                   FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+  if (find) {
+    do DeleteFileW(Join(folders.download, data.cFileName).c_str());
+    while (FindNextFileW(find.get(), &data));
+  }
 }
 
 bool SettleSwitch(const InstallFolders& folders, MoveStep move,
@@ -175,8 +241,9 @@ bool SettleSwitch(const InstallFolders& folders, MoveStep move,
   const auto journal = ParseJournal(ReadSmallFile(folders.journal));
   const bool committed = journal && journal->committed;
   if (journal && !committed)
-    UndoMoves(folders, journal->moves, journal->moves.size(), move, pause);
-  RemoveTree(folders.staging);
+    UndoMoves(folders, journal->moves, move, pause);
+  else
+    RemoveTree(folders.staging);
   // Without a committed journal the backups are the installed version's: only an empty
   // folder goes.
   const bool backupsGone = committed ? RemoveTree(folders.backup)

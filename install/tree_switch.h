@@ -38,10 +38,16 @@ std::vector<std::wstring> ObsoleteFiles(const InstallFolders& folders,
 void SwitchIntoPlace(const InstallFolders& folders, const std::vector<std::wstring>& placed,
                      MoveStep move, FunctionRef<void()> pause);
 
+// Deletes the staged tree and every Tovarelin*.zip in the download folder: what earlier runs
+// did not get to delete (a run ended during the shell's copy), under the names the download
+// picks (Tovarelin.zip, else Tovarelin (n).zip or Tovarelin-n.zip). This run's package then
+// takes the first name again, and the download folder can go after a success.
+void RemoveEarlierPackages(const InstallFolders& folders);
+
 // Brings what a switch left in the download folder to an end: a journal without its commit (a
-// run cut short) has its moves undone, last first; a committed one has its backups deleted.
-// The staged tree goes in either case; backups only under a committed journal. True when
-// nothing of the switch is left. Throws "安装目录中有文件正在使用，请关闭霁岚舟后重试" when a
+// run cut short, or a switch that failed) has its moves undone, last first, and the staged tree
+// then stays for the run's own clean-up; otherwise the staged tree goes, and a committed
+// journal's backups with it. True when nothing of the switch is left. Throws "安装目录中有文件正在使用，请关闭霁岚舟后重试" when a
 // file cannot be moved back; the journal then stays for the next run.
 bool SettleSwitch(const InstallFolders& folders, MoveStep move,
                   FunctionRef<void()> pause);

@@ -6,12 +6,15 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "common/code_pages.h"
 #include "common/constants.h"
 #include "common/handles.h"
+#include "common/open_file.h"
 #include "common/shared_state.h"
 #include "common/wait.h"
 #include "install/extract.h"
@@ -22,6 +25,8 @@
 #include "support/signing.h"
 #include "support/stand_in_window.h"
 #include "support/threads.h"
+#include "support/window_driver.h"
+#include "support/windows_moves.h"
 #include "support/zip_builder.h"
 #include "zip/zip_names.h"
 
@@ -38,6 +43,8 @@ const struct {
 } kTree[] = {{"bin/霁岚舟.exe", "MZ product", true},
              {"bin/app.dll", "library", false},
              {"data/", nullptr, false},
+             {"data/deep/more.txt", "more", false},
+             {"logs/", nullptr, false},
              {"说明/readme.txt", "read me", false}};
 
 // Each file's data with the version after it: every file changes from one version to the next.
@@ -101,6 +108,16 @@ void CopyLikeTheShell(std::wstring package, std::wstring destination, Copy mode,
   CoUninitialize();
 }
 
+// Something another program holds open through a reinstall (see HeldOpen): in the installed
+// tree from the start, or in the staged tree from each switch's first rename.
+struct Held {
+  const char* what;
+  const wchar_t* path;  // below the installation folder, or the staging folder
+  DWORD share;          // 0: a process stands in the folder
+  bool staged;
+};
+void PrintTo(const Held& held, std::ostream* out) { *out << held.what; }
+
 // What the fake stages saw and are told to do; the stages are plain function pointers.
 struct Script {
   std::string version;  // of the files in the package
@@ -127,8 +144,11 @@ struct Script {
   FileHandle scannerHold;
   std::optional<Thread> scanner;  // joined before the handle it releases goes
   std::vector<DWORD> pauses;
-  size_t moves = 0;
+  size_t moves = 0, fileMoves = 0;
   std::wstring failing;
+  Held stagedHold{};
+  bool switchStarts = false;
+  std::optional<HeldOpen> held;
   std::wstring shortcutTarget, shortcutFolder;
   std::string lastFileAtShortcut;
 };
@@ -136,6 +156,7 @@ Script* g_script = nullptr;
 
 DownloaderSettings FakeSettings() {
   const Script& script = *g_script;
+  if (script.stagedHold.staged) g_script->held.reset();  // let go since the last run
   if (script.settingsFail) throw std::runtime_error("网络请求失败");
   return {L"https://parser", L"key", L"https://host/p.zip", script.packageSha256,
           script.packageSignature.value_or(PackageSigner().Sign(script.packageBytes))};
@@ -144,7 +165,9 @@ DownloadedPackage FakeDownload(const DownloaderSettings& settings, const std::ws
   EXPECT_EQ(L"https://host/p.zip", settings.download_url);
   if (g_script->downloadFails) throw std::runtime_error("网络请求失败");
   g_script->downloadFolderSeen = folder;
-  const std::wstring package = folder + L"\\Tovarelin.zip";
+  // The first free name, as the download picks it.
+  std::wstring package = folder + L"\\Tovarelin.zip";
+  if (PathExists(package)) package = folder + L"\\Tovarelin (1).zip";
   const std::string& bytes =
       g_script->downloadedBytes.empty() ? g_script->packageBytes : g_script->downloadedBytes;
   WriteBytes(package, bytes);
@@ -160,6 +183,7 @@ DownloadedPackage FakeDownload(const DownloaderSettings& settings, const std::ws
 Extraction FakeExtract(const std::wstring& package, const std::wstring& destination,
                        const WrittenBytes& written) {
   g_script->extractedInto = destination;
+  g_script->switchStarts = true;
   switch (g_script->copy) {
     case Copy::kFails:
       return {};
@@ -197,12 +221,17 @@ void FakeShortcut(const std::wstring& target, const std::wstring& folder) {
 }
 bool FakeMove(const std::wstring& from, const std::wstring& to) {
   Script& script = *g_script;
-  if (++script.moves == script.failMove) script.failing = from;
+  if (std::exchange(script.switchStarts, false) && script.stagedHold.staged) {
+    EXPECT_TRUE(script.held.emplace(script.extractedInto + L"\\" + script.stagedHold.path,
+                                    script.stagedHold.share));
+  }
+  ++script.moves;
+  if (!IsFolder(from) && ++script.fileMoves == script.failMove) script.failing = from;
   if (!script.failing.empty() && from == script.failing) {
     SetLastError(ERROR_SHARING_VIOLATION);
     return false;
   }
-  const bool moved = MovePath(from, to);
+  const bool moved = MoveAsWindows(from, to);
   if (script.moves == script.endAfterMove) throw ProcessEnded();
   return moved;
 }
@@ -257,10 +286,12 @@ class InstallWorkerTest : public ::testing::Test {
     return tree;
   }
 
-  // Nothing of a switch is left beside the package.
+  // Nothing of a switch is left beside the package; a staged tree still held goes later.
   void ExpectNoSwitchLeft() const {
     for (const wchar_t* name : {L"new", L"old", L"switch.journal"})
-      EXPECT_FALSE(PathExists(InstallFolder() + L"\\_download\\" + name)) << WideToUtf8(name);
+      if (name[0] != L'n' || !script_.held) {
+        EXPECT_FALSE(PathExists(InstallFolder() + L"\\_download\\" + name)) << WideToUtf8(name);
+      }
   }
 
   // A file of the tree under whichever of its spellings it landed.
@@ -423,28 +454,50 @@ TEST_F(InstallWorkerTest, AFileInUseFailsAtOnceAndReplacesNothing) {
   for (const std::wstring& path : installed) EXPECT_EQ("version 1", ReadBytes(path));
 }
 
-// Version 1 placed a plug-in that version 2 drops, and the person added files of their own.
-// Each way a reinstall of version 2 can fail leaves version 1 exactly as it was, on both ways
-// of extracting; then version 2 takes its place, without the plug-in, beside the person's files.
-TEST_F(InstallWorkerTest, AReinstallThatFailsAnywhereLeavesTheInstalledVersionAsItWas) {
+class Reinstall : public InstallWorkerTest, public ::testing::WithParamInterface<Held> {};
+
+// Version 1 placed a plug-in and two plug-in folders that version 2 drops, and the person added
+// files of their own, one in a plug-in folder. Each way a reinstall of version 2 can fail leaves
+// version 1 exactly as it was, on both ways of extracting; then version 2 takes its place,
+// without the plug-ins, beside the person's files: with something held open, the same tree.
+TEST_P(Reinstall, FailingAnywhereLeavesTheInstalledVersionAsItWas) {
   InstallSteps shortBudget = kFakeSteps;
   shortBudget.attempts = 5;
   script_.realPauseMs = 20;  // the shell's copy holds the package a while after its last file
-  const auto installVersion1 = [&] {
+  std::optional<HeldOpen> installedHold;
+  const auto installVersion1 = [&](bool hold) {
+    installedHold.reset();
+    script_.held.reset();
+    script_.stagedHold = {};
     RemoveTree(InstallFolder());
     script_.copy = Copy::kOurReader;
     script_.version.clear();
-    script_.packageBytes = Package("", {ZipEntry::File("bin/plugin.dll", "plug-in")});
+    script_.packageBytes = Package("", {ZipEntry::File("bin/plugin.dll", "plug-in"),
+                                        ZipEntry::File("plugins/one/one.dll", "1"),
+                                        ZipEntry::File("plugins/two/two.dll", "2"),
+                                        ZipEntry::File("logs/old/x.log", "x")});
     ExpectSuccess();
     WriteBytes(InstallFolder() + L"\\notes.txt", "mine");
     WriteBytes(InstallFolder() + L"\\bin\\user.ini", "mine too");
+    WriteBytes(InstallFolder() + L"\\plugins\\two\\mine.txt", "mine as well");
     script_.version = " v2";
     script_.packageBytes = Package(" v2");
+    if (hold && GetParam().staged) script_.stagedHold = GetParam();
+    if (hold && GetParam().path && !GetParam().staged) {
+      const std::wstring held = InstallFolder() + L"\\" + GetParam().path;
+      const std::wstring notepad = _wgetenv(L"SystemRoot") + std::wstring(L"\\notepad.exe");
+      EXPECT_TRUE(installedHold.emplace(held, GetParam().share, GetParam().share ? KernelHandle()
+                                        : StartProgram(notepad, nullptr, held.c_str())));
+    }
     return InstalledTree();
   };
   for (const Copy copy : {Copy::kOurReader, Copy::kWhole}) {
     SCOPED_TRACE(copy == Copy::kWhole ? "the shell's copy" : "our reader");
-    const auto version1 = installVersion1();
+    installVersion1(false);
+    script_.copy = copy;
+    ExpectSuccess();
+    const auto version2 = InstalledTree();
+    const auto version1 = installVersion1(true);
     ASSERT_EQ(1u, version1.count(L"bin\\plugin.dll"));
     const auto expectVersion1 = [&](const std::string& after) {
       EXPECT_EQ(version1, InstalledTree()) << after;
@@ -459,28 +512,28 @@ TEST_F(InstallWorkerTest, AReinstallThatFailsAnywhereLeavesTheInstalledVersionAs
       expectVersion1("a copy that stopped");
     }
     script_.copy = copy;
-    // The n-th rename meets a file in use to the end; the first run with fewer renames succeeds.
+    // The n-th rename of a file meets it in use to the end; the first run with fewer succeeds.
     size_t renames = 0;
     for (size_t n = 1; renames == 0 && n < 100; ++n) {
-      script_.moves = 0;
+      script_.moves = script_.fileMoves = 0;
       script_.failing.clear();
       script_.failMove = n;
       const auto done = Run();
       script_.copier.reset();
       ASSERT_EQ(1u, done.size());
       if (done[0].wParam == 1) {
-        renames = n - 1;
+        renames = script_.moves;
+        std::printf("%s: %zu renames, %zu of files\n", GetParam().what, renames, n - 1);
         g_installedFolder.clear();
         continue;
       }
       EXPECT_STREQ(kInUseText, done[0].text.get());
       expectVersion1("rename " + std::to_string(n) + " failed");
     }
-    std::printf("%zu renames in the switch\n", renames);
-    EXPECT_GE(renames, 8u);
+    EXPECT_EQ(version2, InstalledTree());
     // The process ends after the n-th rename; the next run puts version 1 back first.
     script_.failMove = 0;
-    EXPECT_EQ(version1, installVersion1());
+    EXPECT_EQ(version1, installVersion1(true));
     script_.copy = copy;
     for (size_t n = 1; n <= renames; ++n) {
       script_.moves = 0;
@@ -495,6 +548,7 @@ TEST_F(InstallWorkerTest, AReinstallThatFailsAnywhereLeavesTheInstalledVersionAs
       expectVersion1("the end after rename " + std::to_string(n));
     }
     ExpectSuccess();
+    EXPECT_EQ(version2, InstalledTree());
     for (size_t i = 0; i < std::size(kTree); ++i) {
       if (kTree[i].data) {
         EXPECT_EQ(kTree[i].data + std::string(" v2"), ReadLanded(i));
@@ -503,14 +557,29 @@ TEST_F(InstallWorkerTest, AReinstallThatFailsAnywhereLeavesTheInstalledVersionAs
     EXPECT_FALSE(PathExists(InstallFolder() + L"\\bin\\plugin.dll"));
     EXPECT_EQ("mine", ReadBytes(InstallFolder() + L"\\notes.txt"));
     EXPECT_EQ("mine too", ReadBytes(InstallFolder() + L"\\bin\\user.ini"));
-    EXPECT_FALSE(PathExists(InstallFolder() + L"\\_download"));
+    EXPECT_EQ((std::vector<std::wstring>{L"two\\", L"two\\mine.txt"}),
+              ListTree(InstallFolder() + L"\\plugins"));
     // Without the list of an earlier installation, nothing the package does not name goes.
+    installedHold.reset();
+    script_.held.reset();
+    script_.stagedHold = {};
     DeleteFileW((InstallFolder() + L"\\_installed_files.txt").c_str());
     WriteBytes(InstallFolder() + L"\\bin\\plugin.dll", "plug-in");
     ExpectSuccess();
     EXPECT_EQ("plug-in", ReadBytes(InstallFolder() + L"\\bin\\plugin.dll"));
+    EXPECT_FALSE(PathExists(InstallFolder() + L"\\_download"));
   }
 }
+
+constexpr DWORD kCurrentFolder = HeldOpen::kNoDeleteSharing;
+INSTANTIATE_TEST_SUITE_P(
+    WithSomethingHeld, Reinstall,
+    ::testing::Values(Held{"nothing held", nullptr, 0, false},
+                      Held{"installed current folder", L"data\\deep", kCurrentFolder, false},
+                      Held{"installed file, a scanner's", L"logs\\old\\x.log", kShareAll, false},
+                      Held{"staged current folder", L"data\\deep", kCurrentFolder, true},
+                      Held{"staged file, a scanner's", L"data\\deep\\more.txt", kShareAll, true},
+                      Held{"top folder, a process in it", L"data", 0, false}));
 
 // With the publisher's key built in, a package or an answer that is not the publisher's is
 // refused, by CNG, before anything is extracted: the installed version stays as it was, and the

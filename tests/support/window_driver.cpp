@@ -47,13 +47,14 @@ HWND FindVisibleWindow(const wchar_t* className, DWORD processId, HWND owner) {
   return search.found;
 }
 
-KernelHandle StartProgram(const std::wstring& path, DWORD* processId) {
+KernelHandle StartProgram(const std::wstring& path, DWORD* processId,
+                          const wchar_t* currentFolder) {
   std::wstring commandLine = L"\"" + path + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
   if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &info))
+                      currentFolder, &startup, &info))
     return KernelHandle();
   KernelHandle thread(info.hThread);
   if (processId) *processId = info.dwProcessId;

@@ -12,8 +12,10 @@
 // The folder that holds the running test program (and the installer beside it).
 std::wstring TestProgramFolder();
 
-// Starts a program with no arguments; an empty handle when it cannot be started.
-KernelHandle StartProgram(const std::wstring& path, DWORD* processId = nullptr);
+// Starts a program with no arguments, in that current folder if one is given; an empty handle
+// when it cannot be started.
+KernelHandle StartProgram(const std::wstring& path, DWORD* processId = nullptr,
+                          const wchar_t* currentFolder = nullptr);
 
 // A visible top-level window of the class; of that process and owner when they are given.
 HWND FindVisibleWindow(const wchar_t* className, DWORD processId = 0, HWND owner = nullptr);
