@@ -11,9 +11,9 @@ std::vector<std::wstring> InstallDrivesFromMask(
   std::vector<std::wstring> drives;
   for (int i = 2; i < 26; ++i) {  // A: and B: are never offered
     if ((driveMask & (1u << i)) == 0) continue;
-    const std::wstring root{static_cast<wchar_t>(L'A' + i), L':', L'\\'};
+    std::wstring root{static_cast<wchar_t>(L'A' + i), L':', L'\\'};
     const UINT type = driveType(root);
-    if (type == DRIVE_REMOVABLE || type == DRIVE_FIXED) drives.push_back(root);
+    if (type == DRIVE_REMOVABLE || type == DRIVE_FIXED) drives.push_back(std::move(root));
   }
   if (drives.empty()) drives.push_back(kDefaultDriveRoot);
   return drives;

@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include <stdexcept>
 #include <utility>
 
 #include "common/code_pages.h"
+#include "common/failure.h"
 #include "install/failure_texts.h"
 #include "zip/zip_names.h"
 
@@ -68,7 +68,7 @@ std::vector<std::wstring> ParsePlacedFiles(const std::string& text) {
 JournalFile::JournalFile(const std::wstring& path, const std::vector<TreeMove>& moves)
     : file_(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                         FILE_ATTRIBUTE_NORMAL, nullptr)) {
-  if (!file_) throw std::runtime_error(kExtractFailedText);
+  if (!file_) Fail(kExtractFailedText);
   Write(kJournalHeader, moves);
 }
 
@@ -82,7 +82,7 @@ void JournalFile::Write(std::wstring line, const std::vector<TreeMove>& moves) {
   DWORD written = 0;
   if (!WriteFile(file_.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
       written != text.size() || !FlushFileBuffers(file_.get()))
-    throw std::runtime_error(kExtractFailedText);
+    Fail(kExtractFailedText);
 }
 
 std::string ReadSmallFile(const std::wstring& path) {
@@ -106,5 +106,5 @@ void WriteSmallFile(const std::wstring& path, const std::string& bytes, DWORD at
   if (!file || !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                           nullptr) ||
       written != bytes.size())
-    throw std::runtime_error(kExtractFailedText);
+    Fail(kExtractFailedText);
 }

@@ -2,9 +2,8 @@
 
 #include <windows.h>
 
-#include <stdexcept>
-
 #include "common/decimal_text.h"
+#include "common/failure.h"
 #include "common/folder_listing.h"
 #include "common/wait.h"
 #include "install/failure_texts.h"
@@ -64,7 +63,7 @@ void UndoMoves(const InstallFolders& folders, const std::vector<TreeMove>& moves
         GetFileAttributesW(from.c_str()) != INVALID_FILE_ATTRIBUTES)
       continue;
     MakeFolders(folders.install, ParentOf(moves[i].from));
-    if (MoveRetrying(to, from, move, pause) != 0) throw std::runtime_error(kInUseText);
+    if (MoveRetrying(to, from, move, pause) != 0) Fail(kInUseText);
   }
 }
 
@@ -153,7 +152,7 @@ std::vector<TreeMove> PlanMoves(const std::vector<ListedItem>& installed,
   for (const ListedItem& item : staged) {
     if (!whole.empty() && IsBelow(item.name, whole)) continue;
     if (FindByName(kept, item.name)) {
-      if (!item.isFolder()) throw std::runtime_error(kExtractFailedText);  // a folder stays there
+      if (!item.isFolder()) Fail(kExtractFailedText);  // a folder stays there
       continue;
     }
     moves.push_back({Join(kStagingName, item.name), item.name});
@@ -220,7 +219,7 @@ void SwitchIntoPlace(const InstallFolders& folders, const std::vector<std::wstri
     // Undone from the journal, as the next run would undo it.
     journal.Close();
     SettleSwitch(folders, move, pause);
-    throw std::runtime_error(IsInUse(error) ? kInUseText : kExtractFailedText);
+    Fail(IsInUse(error) ? kInUseText : kExtractFailedText);
   }
   journal.Commit();
 }

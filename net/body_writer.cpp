@@ -9,14 +9,14 @@
 BodyWriter::BodyWriter(HANDLE file, Sha256* hash)
     : file_(file),
       hash_(hash),
-      work_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-      idle_(CreateEventW(nullptr, FALSE, TRUE, nullptr)),
+      work_(CreateSemaphoreW(nullptr, 0, 1, nullptr)),
+      idle_(CreateSemaphoreW(nullptr, 1, 1, nullptr)),
       thread_(work_ && idle_ ? CreateThread(nullptr, 0, Run, this, 0, nullptr) : nullptr) {}
 
 BodyWriter::~BodyWriter() {
   if (!thread_) return;
   stopping_ = true;
-  SetEvent(work_.get());
+  ReleaseSemaphore(work_.get(), 1, nullptr);
   WaitDispatching(thread_.get());
 }
 
@@ -26,7 +26,7 @@ void BodyWriter::Write(const char* data, DWORD size) {
   size_ = size;
   // Without a thread of its own, it writes here and now.
   if (thread_)
-    SetEvent(work_.get());
+    ReleaseSemaphore(work_.get(), 1, nullptr);
   else
     WritePiece();
 }
@@ -39,7 +39,7 @@ DWORD WINAPI BodyWriter::Run(LPVOID self) {
     WaitForSingleObject(writer.work_.get(), INFINITE);
     if (writer.stopping_) return 0;
     writer.WritePiece();
-    SetEvent(writer.idle_.get());
+    ReleaseSemaphore(writer.idle_.get(), 1, nullptr);
   }
 }
 

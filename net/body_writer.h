@@ -37,9 +37,11 @@ class BodyWriter {
   Sha256* hash_;
   std::unique_ptr<char[]> piece_{new char[kWriteBytes]};
   DWORD size_ = 0;
-  // Written before an event is set and read after it is waited for, which orders them.
+  // Written before a semaphore is released and read after it is waited for, which orders them.
   bool failed_ = false;
   bool stopping_ = false;
-  KernelHandle work_, idle_;  // auto-reset events
+  // Semaphores of at most one, which act as auto-reset events; the C++ runtime already imports
+  // their functions.
+  KernelHandle work_, idle_;
   KernelHandle thread_;       // last: it starts once the rest is ready
 };
