@@ -628,7 +628,7 @@ TEST_F(InstallWorkerTest, OnlyThePublishersPackageIsInstalled) {
     script_.packageSignature = signature;
     ExpectSuccess(withoutKey);
   }
-  EXPECT_EQ("read me v2", ReadLanded(3));
+  EXPECT_EQ("library v2", ReadBytes(InstallFolder() + L"\\bin\\app.dll"));
 }
 
 // What neither the shell nor our reader could finish is refused before either starts.
