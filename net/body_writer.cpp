@@ -45,7 +45,8 @@ DWORD WINAPI BodyWriter::Run(LPVOID self) {
 
 void BodyWriter::WritePiece() {
   DWORD written = 0;
-  failed_ = failed_ || !WriteFile(file_, piece_.get(), size_, &written, nullptr) || written != size_;
+  failed_ = failed_ || !WriteFile(file_, piece_.get(), size_, &written, nullptr) ||
+            written != size_;
   if (hash_ && !failed_) hash_->Add(piece_.get(), size_);
 }
 

@@ -39,7 +39,7 @@ TEST(PackageSha256, DigestOfPiecesMatchesKnownValues) {
 
 // openssl's signature verifies through our reader and CNG; one bit changed anywhere does not.
 TEST(PackageSignature, OpensslsSignatureVerifiesWithTheBuiltInKeyAndNothingElseDoes) {
-  const std::optional<EcdsaSignature> signature = ReadPackageSignature(kOpensslSignatureOfTovarelin);
+  const auto signature = ReadPackageSignature(kOpensslSignatureOfTovarelin);
   ASSERT_TRUE(signature);
   ASSERT_NE(nullptr, kPackagePublicKey);
   const Sha256Digest digest = Sha256Of("Tovarelin");
