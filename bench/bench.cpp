@@ -39,6 +39,7 @@
 #include "bench/winhttp_ceiling.h"
 #include "common/code_pages.h"
 #include "common/constants.h"
+#include "common/failure.h"
 #include "common/sha256.h"
 #include "common/shared_state.h"
 #include "install/find_executable.h"
@@ -208,7 +209,7 @@ void Switch(const std::wstring& zip, const std::wstring& folder) {
     Stopwatch watch;
     try {
       SwitchIntoPlace(folders, ReadPlacedFiles(folders), move, [] {});
-    } catch (const std::exception&) {
+    } catch (const Failure&) {
       if (move != MoveFailingAtTheList) throw;
     }
     const double seconds = watch.Seconds();
@@ -282,6 +283,9 @@ int wmain(int argc, wchar_t** argv) {
   try {
     Run(std::vector<std::wstring>(argv + 1, argv + argc));
     return 0;
+  } catch (const Failure& failure) {
+    JsonLine().Add("error", JsonText(failure.text ? failure.text : "")).Print();
+    return 1;
   } catch (const std::exception& failure) {
     JsonLine().Add("error", JsonText(failure.what())).Print();
     return 1;

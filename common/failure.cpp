@@ -1,5 +1,3 @@
 #include "common/failure.h"
 
-#include <stdexcept>
-
-void Fail(const char* text) { throw std::runtime_error(text); }
+void Fail(const char* text) { throw Failure{text}; }

@@ -1,9 +1,8 @@
 #include "install/install_worker.h"
 
 #include <cstring>
-#include <memory>
-#include <optional>
-#include <stdexcept>
+#include <exception>
+#include <new>
 
 #include "common/constants.h"
 #include "common/failure.h"
@@ -159,23 +158,27 @@ void RunInstallation(const InstallSteps& steps) {
   g_installedFolder = folders.install;
 }
 
-// Nothing on success, else the failure's text (empty when it has none).
-std::optional<std::string> RunInApartment(const InstallSteps& steps) {
+// Null on success, else the failure's text (empty when it has none).
+const char* RunInApartment(const InstallSteps& steps) {
   ComApartment apartment;
   try {
     RunInstallation(steps);
-    return std::nullopt;
-  } catch (const std::exception& e) {
-    return e.what();
+    return nullptr;
+  } catch (const Failure& failure) {
+    return failure.text ? failure.text : "";
+  } catch (const std::exception&) {  // out of memory, or a failure of the C++ library's own
+    return "";
   }
 }
 
-// A failure without a text posts none; the window then shows its own.
-void PostInstallDone(const std::optional<std::string>& failure) {
+// A failure without a text posts none, and so does one whose copy finds no memory: the window
+// then shows its own.
+void PostInstallDone(const char* failure) {
   std::unique_ptr<char[]> text;
-  if (failure && !failure->empty()) {
-    text.reset(new char[failure->size() + 1]);
-    std::memcpy(text.get(), failure->c_str(), failure->size() + 1);
+  if (failure && *failure) {
+    const size_t size = std::strlen(failure) + 1;
+    text.reset(new (std::nothrow) char[size]);
+    if (text) std::memcpy(text.get(), failure, size);
   }
   // The window owns the text only once the message is queued; a closed window never gets it.
   if (PostMessageW(g_mainWindow, WM_INSTALL_DONE, failure ? 0 : 1,

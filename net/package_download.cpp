@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <stdexcept>
-
 #include "common/ascii_case.h"
 #include "common/code_pages.h"
 #include "common/decimal_text.h"
@@ -40,8 +38,8 @@ std::wstring ResolveShareLink(const DownloaderSettings& settings) {
     const auto candidates = ExtractCandidateLinks(
         HttpGet(request, settings.api_key, L"", nullptr), settings.download_url);
     if (!candidates.empty()) return candidates.front();
-  } catch (const std::exception&) {
-    // Resolution is best effort: the configured link is downloaded instead.
+  } catch (...) {
+    // Resolution is best effort, whatever fails: the configured link is downloaded instead.
   }
   return settings.download_url;
 }

@@ -7,12 +7,12 @@
 #include <map>
 #include <optional>
 #include <ostream>
-#include <stdexcept>
 #include <utility>
 #include <vector>
 
 #include "common/code_pages.h"
 #include "common/constants.h"
+#include "common/failure.h"
 #include "common/handles.h"
 #include "common/open_file.h"
 #include "common/shared_state.h"
@@ -157,13 +157,13 @@ Script* g_script = nullptr;
 DownloaderSettings FakeSettings() {
   const Script& script = *g_script;
   if (script.stagedHold.staged) g_script->held.reset();  // let go since the last run
-  if (script.settingsFail) throw std::runtime_error("网络请求失败");
+  if (script.settingsFail) Fail("网络请求失败");
   return {L"https://parser", L"key", L"https://host/p.zip", script.packageSha256,
           script.packageSignature.value_or(PackageSigner().Sign(script.packageBytes))};
 }
 DownloadedPackage FakeDownload(const DownloaderSettings& settings, const std::wstring& folder) {
   EXPECT_EQ(L"https://host/p.zip", settings.download_url);
-  if (g_script->downloadFails) throw std::runtime_error("网络请求失败");
+  if (g_script->downloadFails) Fail("网络请求失败");
   g_script->downloadFolderSeen = folder;
   // The first free name, as the download picks it.
   std::wstring package = folder + L"\\Tovarelin.zip";
@@ -213,7 +213,7 @@ std::wstring InstallFolderOf(const std::wstring& executable) {
   return executable.substr(0, executable.rfind(L"\\bin\\"));
 }
 void FakeShortcut(const std::wstring& target, const std::wstring& folder) {
-  if (!g_script->shortcutError.empty()) throw std::runtime_error(g_script->shortcutError);
+  if (!g_script->shortcutError.empty()) Fail(g_script->shortcutError.c_str());
   g_script->shortcutAt = GetTickCount64();
   g_script->shortcutTarget = target;
   g_script->shortcutFolder = folder;

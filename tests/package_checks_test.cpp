@@ -1,12 +1,12 @@
 // The package's published SHA-256 and signature against what was downloaded.
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <utility>
 
 #include "common/code_pages.h"
 #include "common/constants.h"
 #include "common/ecdsa_p256.h"
+#include "common/failure.h"
 #include "common/sha256.h"
 #include "install/package_checks.h"
 #include "net/signature_reader.h"
@@ -17,10 +17,10 @@ TEST(PackageSha256, PublishedValueIsSixtyFourHexDigitsOrAbsentWhenAllowed) {
   const std::wstring digits = L"0123456789abcdefABCDEF" + std::wstring(42, L'9');
   EXPECT_NO_THROW(CheckPublishedSha256(digits, true));
   EXPECT_NO_THROW(CheckPublishedSha256(L"", false));
-  EXPECT_THROW(CheckPublishedSha256(L"", true), std::runtime_error);
+  EXPECT_THROW(CheckPublishedSha256(L"", true), Failure);
   for (const std::wstring& bad : {digits.substr(1), digits + L"0", L"g" + digits.substr(1),
                                   L" " + digits.substr(1)})
-    EXPECT_THROW(CheckPublishedSha256(bad, false), std::runtime_error) << WideToUtf8(bad);
+    EXPECT_THROW(CheckPublishedSha256(bad, false), Failure) << WideToUtf8(bad);
 }
 
 TEST(PackageSha256, DigestOfPiecesMatchesKnownValues) {

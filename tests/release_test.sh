@@ -2,7 +2,8 @@
 # make release from two copies of the source at different paths, one after the other, with a
 # package key made here: the unsigned executables must be the same bytes, and the second, signed
 # with a certificate made here, must pass osslsigncode's verification against that certificate.
-# Without a key, or with one that is not P-256, it stops and says why.
+# Without a key, or with one that is not P-256, it stops and says why. The installer is at most
+# 200 KiB.
 #   release_test.sh SOURCE_DIR WORK_DIR
 set -eu
 source=$1 work=$2
@@ -45,6 +46,9 @@ make -s -C "$second" release RELEASE_BUILD="$work/b/out" PACKAGE_PUBLIC_KEY="$wo
 
 cmp "$work/a/out/release/TovarelinInstaller.exe" "$work/b/out/bin/TovarelinInstaller.exe"
 echo "reproducible: the two unsigned builds are the same bytes"
+size=$(stat -c %s "$work/a/out/release/TovarelinInstaller.exe")
+echo "size: $size bytes (at most 204800)"
+[ "$size" -le 204800 ]
 osslsigncode verify -CAfile "$work/key/cert.pem" -in "$work/b/out/release/TovarelinInstaller.exe" |
   tee "$work/verify.txt" | grep -E "^(Signature verification|Number of verified)"
 grep -q "^Signature verification: ok" "$work/verify.txt"

@@ -2,15 +2,16 @@
 #pragma once
 
 #include <functional>
-#include <stdexcept>
 #include <string>
 
-// The text of the std::runtime_error the call throws, or "(returned)".
+#include "common/failure.h"
+
+// The text of the Failure the call throws, or "(returned)".
 inline std::string FailureOf(const std::function<void()>& call) {
   try {
     call();
-  } catch (const std::runtime_error& e) {
-    return e.what();
+  } catch (const Failure& failure) {
+    return failure.text;
   }
   return "(returned)";
 }
