@@ -7,7 +7,7 @@ packages=(
   cmake make python3
   g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 libz-mingw-w64-dev googletest
   wine wine64 xvfb fonts-wqy-microhei
-  clang libclang-rt-14-dev osslsigncode openssl zip p7zip-full
+  clang libclang-rt-14-dev osslsigncode openssl zip p7zip-full iproute2
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -10,7 +10,18 @@
 # environment only: a test program cannot set it for the programs it starts.
 # TOVARELIN_WINDOWS_VERSION (win7, win10, ...) is the Windows version Wine reports to the
 # program: set for its name under HKCU\Software\Wine\AppDefaults, for this run only.
+#
+# Where the kernel allows it (root), the run has a network of its own with only a loopback: the
+# tests' servers take fixed ports (the settings server's is built into the installer), and a
+# second suite running beside this one would otherwise answer its installer, or be answered.
 set -euo pipefail
+
+if [ -z "${TOVARELIN_OWN_NETWORK:-}" ] && unshare --net true 2>/dev/null; then
+  exec unshare --net env TOVARELIN_OWN_NETWORK=1 "$0" "$@"
+fi
+if [ -n "${TOVARELIN_OWN_NETWORK:-}" ]; then
+  ip link set lo up
+fi
 
 source "$(dirname "${BASH_SOURCE[0]}")/prefix.sh" "$1"
 shift
