@@ -13,7 +13,6 @@ namespace {
 
 constexpr wchar_t kJournalHeader[] = L"Tovarelin switch 1";
 constexpr wchar_t kCommitLine[] = L"committed";
-constexpr DWORD kReadLimit = 64 << 20;
 
 // Whole lines only: a last line without its end was cut short.
 std::vector<std::wstring> Lines(const std::string& text) {
@@ -85,26 +84,6 @@ void JournalFile::Write(std::wstring line, const std::vector<TreeMove>& moves) {
     Fail(kExtractFailedText);
 }
 
-std::string ReadSmallFile(const std::wstring& path) {
-  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  LARGE_INTEGER size = {};
-  if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > kReadLimit) return {};
-  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-  DWORD read = 0;
-  if (!bytes.empty() &&
-      !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
-    return {};
-  bytes.resize(read);
-  return bytes;
-}
-
 void WriteSmallFile(const std::wstring& path, const std::string& bytes, DWORD attributes) {
-  FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes,
-                              nullptr));
-  DWORD written = 0;
-  if (!file || !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                          nullptr) ||
-      written != bytes.size())
-    Fail(kExtractFailedText);
+  if (!WriteSmallFileThrough(path, bytes, attributes)) Fail(kExtractFailedText);
 }

@@ -9,6 +9,7 @@
 
 #include "common/folder_listing.h"
 #include "common/handles.h"
+#include "common/small_file.h"
 
 struct TreeMove {
   std::wstring from, to;  // relative to the installation folder
@@ -51,7 +52,5 @@ class JournalFile {
   FileHandle file_;
 };
 
-// The file's bytes; empty when it cannot be read.
-std::string ReadSmallFile(const std::wstring& path);
 // Throws "解压安装包失败" when it cannot be written whole.
 void WriteSmallFile(const std::wstring& path, const std::string& bytes, DWORD attributes);
