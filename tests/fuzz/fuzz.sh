@@ -4,7 +4,8 @@
 #   fuzz.sh replay OUT_DIR          every kept input once, in seconds
 #   fuzz.sh run OUT_DIR SECONDS     each target for SECONDS, new inputs kept in OUT_DIR
 #   fuzz.sh merge OUT_DIR           the kept corpus replaced by the fewest inputs that reach
-#                                   every edge it and the runs reached; finding-* stay
+#                                   every edge it and the runs reached; finding-* and
+#                                   refused-* (an input for each refusal) stay
 set -euo pipefail
 mode=$1
 out=$(realpath -m "$2")
@@ -12,13 +13,16 @@ seconds=${3:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 
-targets=(zip_records entry_names json_fields share_links signature_reader)
+targets=(zip_records entry_names json_fields share_links signature_reader content_range
+         resume_record)
 declare -A sources=(
   [zip_records]=zip/zip_records.cpp
   [entry_names]=zip/zip_names.cpp
   [json_fields]=net/json_fields.cpp
   [share_links]="net/share_links.cpp net/json_fields.cpp"
   [signature_reader]="net/signature_reader.cpp tests/support/signature_text.cpp"
+  [content_range]=net/content_range.cpp
+  [resume_record]=net/resume_record.cpp
 )
 
 mkdir -p "$out"
@@ -43,7 +47,7 @@ for target in "${targets[@]}"; do
         -artifact_prefix="$out/$target-" "$out/corpus/$target" "$corpus" ;;
     merge)
       rm -rf "$out/merged/$target" && mkdir -p "$out/merged/$target" "$out/corpus/$target"
-      cp "$corpus"/finding-* "$out/merged/$target"/ 2>/dev/null || true
+      cp "$corpus"/finding-* "$corpus"/refused-* "$out/merged/$target"/ 2>/dev/null || true
       "$binary" -merge=1 -use_counters=0 "$out/merged/$target" "$corpus" "$out/corpus/$target" \
         2>"$out/$target.log"
       rm -f "$corpus"/* && cp "$out/merged/$target"/* "$corpus"/
