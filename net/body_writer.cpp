@@ -1,5 +1,6 @@
 #include "net/body_writer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/failure.h"
@@ -53,4 +54,17 @@ void BodyWriter::WritePiece() {
 void BodyWriter::WaitUntilIdle() {
   if (thread_) WaitDispatching(idle_.get());
   if (failed_) Fail(kWriteFailedText);
+}
+
+void HashKeptBytes(HANDLE file, uint64_t bytes, Sha256& hash) {
+  const std::unique_ptr<char[]> piece(new char[kWriteBytes]);
+  while (bytes > 0) {
+    DWORD read = 0;
+    if (!ReadFile(file, piece.get(), static_cast<DWORD>(std::min<uint64_t>(bytes, kWriteBytes)),
+                  &read, nullptr) ||
+        read == 0)
+      Fail(kWriteFailedText);
+    hash.Add(piece.get(), read);
+    bytes -= read;
+  }
 }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 
 #include "common/handles.h"
@@ -14,6 +15,11 @@ class Sha256;
 inline constexpr char kWriteFailedText[] = "无法写入下载文件";
 // The largest piece handed over at a time.
 inline constexpr DWORD kWriteBytes = 256 << 10;
+
+// Reads the file's next `bytes` into the hash: the part of a body that an earlier transfer
+// kept, hashed before what arrives now is added. Throws the download file's failure when fewer
+// can be read.
+void HashKeptBytes(HANDLE file, uint64_t bytes, Sha256& hash);
 
 class BodyWriter {
  public:

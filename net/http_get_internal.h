@@ -8,7 +8,8 @@
 
 #include "net/http_get.h"
 
-// A Content-Length header value as a number; 0 when it is not a plain decimal that fits.
+// A Content-Length header value as a number; 0 when it is not a plain decimal that fits, in
+// its one spelling.
 uint64_t ParseContentLength(const std::wstring& value);
 
 enum class ProxyAccess {
