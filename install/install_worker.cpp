@@ -94,7 +94,7 @@ bool WaitForShellCopy(PackageTreeCheck& tree, ProgressPercent& progress, int att
 void RemoveDownloads(const InstallFolders& folders, const std::wstring& packagePath,
                      const InstallSteps& steps, FunctionRef<void()> pause) {
   WaitWhileAdvancing(kRemovalAttempts, pause, [&] {
-    DeleteFileW(packagePath.c_str());
+    DeletePackage(packagePath);
     if (!SettleSwitch(folders, steps.move, pause) || PathLingers(packagePath)) return Look::kStill;
     RemoveDirectoryW(folders.download.c_str());
     return Look::kDone;
@@ -119,7 +119,8 @@ void RunInstallation(const InstallSteps& steps) {
   CreateDirectoryW(folders.install.c_str(), nullptr);
   CreateDirectoryW(folders.download.c_str(), nullptr);
 
-  const DownloadedPackage package = steps.downloadPackage(settings, folders.download);
+  const DownloadedPackage package =
+      steps.downloadPackage(settings, folders.download, steps.packageKey != nullptr);
   CheckDownloadedPackage(package, settings.package_sha256, signature, steps.packageKey);
   const std::wstring& packagePath = package.path;
   CheckZipSignature(packagePath);

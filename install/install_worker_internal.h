@@ -17,7 +17,7 @@ constexpr int kSearchAttempts = 600;
 struct InstallSteps {
   DownloaderSettings (*fetchSettings)();
   DownloadedPackage (*downloadPackage)(const DownloaderSettings&,
-                                       const std::wstring& downloadFolder);
+                                       const std::wstring& downloadFolder, bool signatureChecked);
   Extraction (*extract)(const std::wstring& packagePath, const std::wstring& destinationFolder,
                         const WrittenBytes& written);
   std::wstring (*findExecutable)(const std::wstring& folder,

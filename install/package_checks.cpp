@@ -62,7 +62,7 @@ void CheckDownloadedPackage(const DownloadedPackage& package, const std::wstring
                             const EcdsaPublicKey* key) {
   const char* failure = FailedCheck(package, publishedSha256, signature, key);
   if (!failure) return;
-  DeleteFileW(package.path.c_str());
+  DeletePackage(package.path);
   RemoveDirectoryW(package.path.substr(0, package.path.rfind(L'\\')).c_str());
   Fail(failure);
 }

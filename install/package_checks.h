@@ -23,8 +23,9 @@ std::optional<EcdsaSignature> ReadPublishedSignature(const DownloaderSettings& s
                                                      const EcdsaPublicKey* key);
 
 // After downloading: unless the package's SHA-256 is the published one (where one is) and the
-// signature verifies with the key (where a key is), deletes the package and the download folder
-// (when nothing else is in it) and throws "安装包校验失败" or "安装包签名无效".
+// signature verifies with the key (where a key is), deletes the package with the record of its
+// download and the download folder (when nothing else is in it), and throws "安装包校验失败"
+// or "安装包签名无效".
 void CheckDownloadedPackage(const DownloadedPackage& package, const std::wstring& publishedSha256,
                             const std::optional<EcdsaSignature>& signature,
                             const EcdsaPublicKey* key);

@@ -7,6 +7,7 @@
 #include "common/folder_listing.h"
 #include "common/wait.h"
 #include "install/failure_texts.h"
+#include "net/package_download.h"
 
 namespace {
 
@@ -230,7 +231,9 @@ void RemoveEarlierPackages(const InstallFolders& folders) {
   FindHandle find(FindFirstFileExW((folders.download + L"\\Tovarelin*.zip").c_str(),
                                    FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
   if (find) {
-    do DeleteFileW(Join(folders.download, data.cFileName).c_str());
+    do
+      if (!SameFileName(data.cFileName, kPackageName))
+        DeleteFileW(Join(folders.download, data.cFileName).c_str());
     while (FindNextFileW(find.get(), &data));
   }
 }

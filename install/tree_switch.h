@@ -38,10 +38,11 @@ std::vector<std::wstring> ObsoleteFiles(const InstallFolders& folders,
 void SwitchIntoPlace(const InstallFolders& folders, const std::vector<std::wstring>& placed,
                      MoveStep move, FunctionRef<void()> pause);
 
-// Deletes the staged tree and every Tovarelin*.zip in the download folder: what earlier runs
-// did not get to delete (a run ended during the shell's copy), under the names the download
-// picks (Tovarelin.zip, else Tovarelin (n).zip or Tovarelin-n.zip). This run's package then
-// takes the first name again, and the download folder can go after a success.
+// Deletes the staged tree and every Tovarelin*.zip in the download folder but Tovarelin.zip:
+// what earlier runs did not get to delete (a run ended during the shell's copy), under the
+// names the download picks (Tovarelin.zip, else Tovarelin (n).zip or Tovarelin-n.zip). Whether
+// Tovarelin.zip, which a download that ended short leaves, is continued or deleted is the
+// download's choice. The download folder can go after a success.
 void RemoveEarlierPackages(const InstallFolders& folders);
 
 // Brings what a switch left in the download folder to an end: a journal without its commit (a

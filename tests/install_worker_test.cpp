@@ -21,6 +21,7 @@
 #include "install/find_executable.h"
 #include "install/install_worker_internal.h"
 #include "support/files.h"
+#include "support/install_scenario.h"
 #include "support/signature_text.h"
 #include "support/signing.h"
 #include "support/stand_in_window.h"
@@ -135,6 +136,7 @@ struct Script {
   std::wstring packageSha256;
   std::optional<std::wstring> packageSignature;  // none: the publisher's, of packageBytes
   std::string downloadedBytes;  // what arrives instead of packageBytes, when not empty
+  std::wstring link = L"https://host/p.zip";
 
   std::wstring downloadFolderSeen;
   std::wstring extractedInto;
@@ -158,13 +160,15 @@ DownloaderSettings FakeSettings() {
   const Script& script = *g_script;
   if (script.stagedHold.staged) g_script->held.reset();  // let go since the last run
   if (script.settingsFail) Fail("网络请求失败");
-  return {L"https://parser", L"key", L"https://host/p.zip", script.packageSha256,
+  return {L"https://parser", L"key", script.link, script.packageSha256,
           script.packageSignature.value_or(PackageSigner().Sign(script.packageBytes))};
 }
-DownloadedPackage FakeDownload(const DownloaderSettings& settings, const std::wstring& folder) {
+DownloadedPackage FakeDownload(const DownloaderSettings& settings, const std::wstring& folder,
+                               bool) {
   EXPECT_EQ(L"https://host/p.zip", settings.download_url);
   if (g_script->downloadFails) Fail("网络请求失败");
   g_script->downloadFolderSeen = folder;
+  DeletePackage(folder + L"\\" + kPackageName);  // none of them continued
   // The first free name, as the download picks it.
   std::wstring package = folder + L"\\Tovarelin.zip";
   if (PathExists(package)) package = folder + L"\\Tovarelin (1).zip";
@@ -629,6 +633,82 @@ TEST_F(InstallWorkerTest, OnlyThePublishersPackageIsInstalled) {
     ExpectSuccess(withoutKey);
   }
   EXPECT_EQ("library v2", ReadBytes(InstallFolder() + L"\\bin\\app.dll"));
+}
+
+// The real transfer, from a server that knows ranges: a download cut short at 60 % is continued
+// by the next press only where the joined package is checked whole and is the one published.
+TEST_F(InstallWorkerTest, TheNextPressContinuesADownloadCutShortOnlyWhereItCanBeCheckedWhole) {
+  HttpResponse answer;
+  TestHttpServer server([&](const HttpRequest&) { return answer; });
+  script_.link = server.url() + L"/p.zip";
+  g_progressBar = window_.window();  // the download's percentages too
+  InstallSteps steps = kFakeSteps;
+  steps.downloadPackage = DownloadPackage;
+  const size_t cut = script_.packageBytes.size() * 6 / 10;
+  const std::string kept = "bytes=" + std::to_string(cut) + "- ";
+  static constexpr char kCutShort[] = "网络请求失败";
+  // The bytes under an ETag, or under a date, for which the server ignores ranges.
+  const auto body = [](const std::string& bytes, const char* validator) {
+    HttpResponse response = HttpResponse::Body(bytes);
+    response.headers = {{validator[0] == '"' ? "ETag" : "Last-Modified", validator}};
+    return response;
+  };
+  // A run against the answer; the Range and If-Range it asked with.
+  const auto press = [&](HttpResponse response, const char* failure = nullptr) {
+    answer = std::move(response);
+    answer.dropAfter = failure == kCutShort ? static_cast<long long>(cut) : -1;
+    failure ? ExpectFailure(failure, steps) : ExpectSuccess(steps);
+    const HttpRequest last = server.requests().back();
+    return last.Header("Range") + " " + last.Header("If-Range");
+  };
+  const std::string v1 = script_.packageBytes;
+  script_.packageSignature = PackageSigner().Sign(v1);  // one signature, as published
+  EXPECT_EQ(" ", press(body(v1, "\"1\""), kCutShort));
+  EXPECT_EQ(cut, ReadBytes(InstallFolder() + L"\\_download\\Tovarelin.zip").size());
+  const size_t shown = window_.Progress().size();
+  EXPECT_EQ(kept + "\"1\"", press(body(v1, "\"1\"")));
+  EXPECT_EQ(60u, window_.Progress().at(shown)) << "the bar starts where the download stopped";
+  EXPECT_EQ("library", ReadBytes(InstallFolder() + L"\\bin\\app.dll"));
+  EXPECT_FALSE(PathExists(InstallFolder() + L"\\_download"));
+
+  // Another package published since: downloaded whole.
+  script_.packageSha256 = Sha256Hex(v1);
+  press(body(v1, "\"1\""), kCutShort);
+  script_.packageBytes = Package(" v2");
+  script_.packageSha256 = Sha256Hex(script_.packageBytes);
+  script_.packageSignature = PackageSigner().Sign(script_.packageBytes);
+  const std::string v2 = script_.packageBytes;
+  EXPECT_EQ(" ", press(body(v2, "\"2\"")));
+  EXPECT_EQ("library v2", ReadBytes(InstallFolder() + L"\\bin\\app.dll"));
+  // A server that ignores ranges sends the whole.
+  const char* date = "Tue, 08 Dec 2026 10:00:00 GMT";
+  press(body(v2, date), kCutShort);
+  EXPECT_EQ(kept + date, press(body(v2, date)));
+  // A 206 for another start fails, and the next press starts from zero.
+  press(body(v2, "\"2\""), kCutShort);
+  HttpResponse elsewhere = HttpResponse::Body(v2.substr(1), 206);
+  elsewhere.headers = {{"Content-Range", "bytes 1-" + std::to_string(v2.size() - 1) + "/" +
+                                             std::to_string(v2.size())}};
+  EXPECT_EQ(kept + "\"2\"", press(elsewhere, "服务器返回错误"));
+  EXPECT_TRUE(ListTree(InstallFolder() + L"\\_download").empty());
+  EXPECT_EQ(" ", press(body(v2, "\"2\"")));
+
+  // With the key and no hash, the rest of another package under the same ETag: refused whole.
+  script_.packageSha256.clear();
+  press(body(v2, "\"2\""), kCutShort);
+  const auto installed = InstalledTree();
+  std::string other = v2;
+  other[cut + 1] ^= 1;
+  script_.extractedInto.clear();
+  EXPECT_EQ(kept + "\"2\"", press(body(other, "\"2\""), "安装包签名无效"));
+  EXPECT_TRUE(script_.extractedInto.empty());
+  EXPECT_EQ(installed, InstalledTree());
+  EXPECT_FALSE(PathExists(InstallFolder() + L"\\_download"));
+  EXPECT_EQ(" ", press(body(v2, "\"2\"")));
+  // Neither hash nor key: nothing would prove joined bytes whole.
+  steps.packageKey = nullptr;
+  press(body(v2, "\"2\""), kCutShort);
+  EXPECT_EQ(" ", press(body(v2, "\"2\"")));
 }
 
 // What neither the shell nor our reader could finish is refused before either starts.

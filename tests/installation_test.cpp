@@ -190,6 +190,29 @@ TEST_F(Installation, HtmlInsteadOfZipIsRefusedThenASecondPressSucceeds) {
   EXPECT_TRUE(PathExists(ProductExeIn(InstallFolderOn(L'C'))));
 }
 
+// Ended by its id mid-download, as the task manager ends it: the next start asks for the rest.
+TEST_F(Installation, TheNextStartContinuesTheDownloadOfAnInstallerThatWasEnded) {
+  const std::string package = ProductPackage(4 << 20);  // more than a write's 256 KiB
+  HttpResponse slow = SlowBody(package, 16, 150);
+  slow.headers = {{"ETag", "\"1\""}};
+  ScriptedServer& files = ServePackage(slow, Sha256Hex(package));
+  {
+    InstallerProcess ended;
+    ASSERT_TRUE(ended.window());
+    ended.PressButton();
+    ASSERT_TRUE(WaitUntil([&] { return ended.ProgressPosition() >= 40; }));
+  }
+  const std::wstring folder = InstallFolderOn(L'C');
+  const size_t kept = ReadBytes(folder + L"\\_download\\Tovarelin.zip").size();
+  std::printf("kept %zu of %zu bytes\n", kept, package.size());
+  InstallerProcess next;
+  ASSERT_TRUE(next.window());
+  next.PressButton();
+  ExpectInstalled(next);
+  ExpectProductInstalledIn(folder, true);
+  EXPECT_EQ("bytes=" + std::to_string(kept) + "-", files.requests().back().Header("Range"));
+}
+
 // By the installer built without a key, which asks nothing of the signature: none is published.
 TEST_F(Installation, AnotherDriveIsUsedWhenChosen) {
   const std::wstring none;

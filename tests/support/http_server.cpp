@@ -80,6 +80,7 @@ const char* Reason(int status) {
   switch (status) {
     case 200: return "OK";
     case 204: return "No Content";
+    case 206: return "Partial Content";
     case 301: return "Moved Permanently";
     case 302: return "Found";
     case 307: return "Temporary Redirect";
@@ -87,6 +88,25 @@ const char* Reason(int status) {
     case 500: return "Internal Server Error";
     default: return "Status";
   }
+}
+
+// The answer to a request for a range, as HttpResponse says.
+HttpResponse AnswerRange(const HttpRequest& request, HttpResponse response) {
+  const auto etag = std::find_if(response.headers.begin(), response.headers.end(),
+                                 [](const auto& header) { return header.first == "ETag"; });
+  const std::string range = request.Header("Range");
+  if (response.status != 200 || etag == response.headers.end() || range.rfind("bytes=", 0) != 0 ||
+      range.back() != '-' ||
+      (request.HasHeader("If-Range") && request.Header("If-Range") != etag->second))
+    return response;
+  std::string body;
+  for (const std::string& piece : response.pieces) body += piece;
+  const std::string from = range.substr(6, range.size() - 7);
+  const std::string last = std::to_string(body.size() - 1), size = std::to_string(body.size());
+  response.status = 206;
+  response.pieces = {body.substr(std::stoull(from))};
+  response.headers.emplace_back("Content-Range", "bytes " + from + "-" + last + "/" + size);
+  return response;
 }
 
 // waitReadable: false when no more data should be waited for.
@@ -157,7 +177,7 @@ void TestHttpServer::State::Serve(SOCKET client) {
       std::lock_guard<Mutex> lock(mutex);
       requests.push_back(request);
     }
-    const HttpResponse response = handler(request);
+    const HttpResponse response = AnswerRange(request, handler(request));
     if (response.neverAnswer) {
       Pause(INFINITE);
       break;

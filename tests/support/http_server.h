@@ -19,6 +19,9 @@ struct HttpRequest {
   bool HasHeader(const std::string& name) const;
 };
 
+// The server knows ranges as RFC 9110 has them for an answer of 200 with an ETag: to
+// "Range: bytes=N-" whose If-Range, if any, names that ETag, it sends the body from byte N with
+// 206 and its Content-Range; else the whole with 200. dropAfter counts the bytes it sends.
 struct HttpResponse {
   enum class Framing { ContentLength, Chunked, CloseDelimited };
 
