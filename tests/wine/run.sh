@@ -14,9 +14,12 @@
 # Where the kernel allows it (root), the run has a network of its own with only a loopback: the
 # tests' servers take fixed ports (the settings server's is built into the installer), and a
 # second suite running beside this one would otherwise answer its installer, or be answered.
+# TOVARELIN_HOST_NETWORK=1 keeps the host's network, for a program that talks to servers outside
+# the run (the benchmark's nginx).
 set -euo pipefail
 
-if [ -z "${TOVARELIN_OWN_NETWORK:-}" ] && unshare --net true 2>/dev/null; then
+if [ -z "${TOVARELIN_OWN_NETWORK:-}${TOVARELIN_HOST_NETWORK:-}" ] &&
+   unshare --net true 2>/dev/null; then
   exec unshare --net env TOVARELIN_OWN_NETWORK=1 "$0" "$@"
 fi
 if [ -n "${TOVARELIN_OWN_NETWORK:-}" ]; then
