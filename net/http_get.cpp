@@ -224,20 +224,16 @@ std::string Get(const std::wstring& url, const std::wstring& apiKey,
     return body;
   }
 
-  // Created only now, so a refused answer leaves an existing file as it was. Only what is left
-  // to download needs room.
+  // Created only now, so that a refused answer to a fresh request leaves an existing file as it
+  // was. Only what is left to download needs room.
   RequireFreeSpace(destinationPath.substr(0, destinationPath.find_last_of(L'\\') + 1),
                    announcedLength);
   FileHandle file = OpenFileRetrying(destinationPath, GENERIC_READ | GENERIC_WRITE, 0,
                                      appending ? OPEN_EXISTING : CREATE_ALWAYS,
                                      FILE_ATTRIBUTE_NORMAL);
   if (!file) Fail(kWriteFailedText);
-  // Only DownloadFile continues a body, always with a hash.
-  if (appending)
-    HashKeptBytes(file.get(), from, *bodyHash);
-  else
-    beforeWriting(QueryValidator(request.get()), announcedLength);
-  BodyWriter writer(file.get(), bodyHash);
+  if (!appending) beforeWriting(QueryValidator(request.get()), announcedLength);
+  BodyWriter writer(file.get(), from, bodyHash);
   const bool whole = ReceiveBody(request.get(), from, announcedLength, reportProgress,
                                  [&](const char* data, DWORD size) { writer.Write(data, size); });
   writer.Finish();

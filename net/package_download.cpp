@@ -114,7 +114,7 @@ DownloadedPackage DownloadPackage(const DownloaderSettings& settings,
     const FileHandle file =
         OpenFileRetrying(keptPath, GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
     if (!file) Fail(kWriteFailedText);
-    HashKeptBytes(file.get(), kept.offset, hash);
+    BodyWriter(file.get(), kept.offset, &hash).Finish();  // nothing to write: the hash alone
     return {keptPath, hash.Finish()};
   }
 
