@@ -692,6 +692,13 @@ TEST_F(InstallWorkerTest, TheNextPressContinuesADownloadCutShortOnlyWhereItCanBe
   EXPECT_EQ(kept + "\"2\"", press(elsewhere, "服务器返回错误"));
   EXPECT_TRUE(ListTree(InstallFolder() + L"\\_download").empty());
   EXPECT_EQ(" ", press(body(v2, "\"2\"")));
+  // Whole but not installed (its extraction failed): not asked for again.
+  script_.copy = Copy::kFails;
+  press(body(v2, "\"2\""), "解压安装包失败");
+  script_.copy = Copy::kOurReader;
+  const size_t requests = server.requests().size();
+  ExpectSuccess(steps);
+  EXPECT_EQ(requests, server.requests().size());
 
   // With the key and no hash, the rest of another package under the same ETag: refused whole.
   script_.packageSha256.clear();
@@ -705,9 +712,9 @@ TEST_F(InstallWorkerTest, TheNextPressContinuesADownloadCutShortOnlyWhereItCanBe
   EXPECT_EQ(installed, InstalledTree());
   EXPECT_FALSE(PathExists(InstallFolder() + L"\\_download"));
   EXPECT_EQ(" ", press(body(v2, "\"2\"")));
-  // Neither hash nor key: nothing would prove joined bytes whole.
-  steps.packageKey = nullptr;
+  // Neither hash nor key (a record from a build with one): nothing would prove joined bytes whole.
   press(body(v2, "\"2\""), kCutShort);
+  steps.packageKey = nullptr;
   EXPECT_EQ(" ", press(body(v2, "\"2\"")));
 }
 
