@@ -6,6 +6,10 @@
 //                                         taken as the file is written; then the run's checks
 //                                         of the package against the published hash and the
 //                                         signature (KEY: the point, 128 hex digits)
+//   tovarelin_bench resume URL FOLDER SHA256 KEY SIGNATURE
+//                                         DownloadPackage into FOLDER, continuing what an
+//                                         earlier run kept there, then the run's checks; a
+//                                         download that breaks off is reported, not an error
 //   tovarelin_bench ceiling URL           raw WinHTTP read loop, nothing kept
 //   tovarelin_bench ceiling URL FILE      raw WinHTTP read loop writing FILE
 //   tovarelin_bench extract ZIP FOLDER    ExtractZipArchive into an existing folder
@@ -47,6 +51,7 @@
 #include "install/package_tree.h"
 #include "install/tree_switch.h"
 #include "net/http_get.h"
+#include "net/package_download.h"
 #include "support/windows_moves.h"
 #include "zip/zip_reader.h"
 
@@ -122,6 +127,28 @@ void Download(const std::wstring& url, const std::wstring& file,
       .Add("last_percent", std::uint64_t{tally.lastPercent})
       .Add("went_backwards", tally.wentBackwards)
       .Add("peak_working_set", PeakWorkingSet())
+      .Print();
+}
+
+void Resume(const std::wstring& url, const std::wstring& folder,
+            const std::vector<std::wstring>& published) {
+  const EcdsaPublicKey key = ParseKey(published[1]);
+  const DownloaderSettings settings{L"", L"", url, published[0], published[2]};
+  std::string failure;
+  const ProgressTally tally = RunWithProgressWindow([&] {
+    g_progressBar = g_mainWindow;
+    try {
+      const DownloadedPackage package = DownloadPackage(settings, folder, true);
+      CheckDownloadedPackage(package, published[0], ReadPublishedSignature(settings, &key), &key);
+    } catch (const Failure& broken) {
+      failure = broken.text ? broken.text : "";
+    }
+  });
+  JsonLine()
+      .Add("seconds", tally.workSeconds)
+      .Add("failure", JsonText(failure))
+      .Add("kept_bytes", FileSize(folder + L"\\" + kPackageName))
+      .Add("first_percent", std::uint64_t{tally.firstPercent})
       .Print();
 }
 
@@ -266,6 +293,8 @@ void Run(const std::vector<std::wstring>& args) {
   const std::wstring command = args.empty() ? L"" : args[0];
   if (command == L"download" && (args.size() == 3 || args.size() == 6))
     return Download(args[1], args[2], {args.begin() + 3, args.end()});
+  if (command == L"resume" && args.size() == 6)
+    return Resume(args[1], args[2], {args.begin() + 3, args.end()});
   if (command == L"ceiling" && (args.size() == 2 || args.size() == 3))
     return Ceiling(args[1], args.size() == 3 ? args[2] : L"");
   if (command == L"extract" && args.size() == 3) return Extract(args[1], args[2]);
@@ -274,7 +303,8 @@ void Run(const std::vector<std::wstring>& args) {
   if (command == L"find" && args.size() == 4) return Find(args[1], std::stoi(args[2]), args[3]);
   if (command == L"switch" && args.size() == 3) return Switch(args[1], args[2]);
   throw std::runtime_error(
-      "usage: download URL FILE [SHA256 KEY SIGNATURE] | ceiling URL [FILE] | extract ZIP FOLDER | "
+      "usage: download URL FILE [SHA256 KEY SIGNATURE] | resume URL FOLDER SHA256 KEY SIGNATURE | "
+      "ceiling URL [FILE] | extract ZIP FOLDER | "
       "complete ZIP FOLDER | look ZIP FOLDER REPEATS | find ROOT REPEATS EXE | switch ZIP FOLDER");
 }
 }  // namespace

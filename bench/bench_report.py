@@ -71,6 +71,20 @@ def _download(t, d, ratios):
                                     " ".join("%.1f" % (1000 * s) for s in d["check_seconds"])))
     t.row("", "checks time / HttpGet download time", "%.4f" % check, "<= 0.05", check <= 0.05,
           "checks_vs_download")
+    # The link broke at half and the next run asked for the rest: its time, the read of the kept
+    # half for the hash included, against the mean of the round's two whole downloads.
+    rounds = [r / (sum(d["mib"] / s for s in o) / len(o))
+              for r, o in zip(d["resumed_seconds"], _pairs(d["httpget_mib_s"]))]
+    resumed, wire = _median(rounds), max(d["wire_per_package"])
+    ratios["resumed/download"] = resumed
+    t.row("resume", "%d MiB cut at half, then continued" % d["mib"], "")
+    t.row("", "continued run, kept half hashed (s)", _runs_s(d["resumed_seconds"]))
+    t.row("", "continued / whole download, by round",
+          "%.3f median; rounds %s" % (resumed, " ".join("%.3f" % r for r in rounds)),
+          "<= 0.8", resumed <= 0.8, "resume_vs_download")
+    t.row("", "bytes over the wire, both runs / package",
+          "%.4f most; runs %s" % (wire, " ".join("%.4f" % w for w in d["wire_per_package"])),
+          "<= 1.01", wire <= 1.01, "resume_wire")
     most = max(d["progress_messages"])
     t.row("progress", "messages per %d MiB download" % d["mib"],
           "%d (last percent %s)" % (most, "/".join(map(str, sorted(set(d["last_percent"]))))),

@@ -28,6 +28,7 @@ LRESULT CALLBACK CounterProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
   auto* tally = reinterpret_cast<ProgressTally*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   const auto percent = static_cast<unsigned>(wParam);
   if (tally->messages > 0 && percent < tally->lastPercent) tally->wentBackwards = true;
+  if (tally->messages == 0) tally->firstPercent = percent;
   tally->messages++;
   tally->lastPercent = percent;
   return 0;

@@ -6,6 +6,7 @@
 struct ProgressTally {
   double workSeconds = 0;  // the work alone, timed on its own thread
   unsigned messages = 0;
+  unsigned firstPercent = 0;
   unsigned lastPercent = 0;
   bool wentBackwards = false;
 };

@@ -11,7 +11,8 @@ pid {prefix}/nginx.pid;
 error_log {prefix}/error.log warn;
 events {{ worker_connections 64; }}
 http {{
-  access_log off;
+  log_format sent '$status $bytes_sent';
+  access_log {prefix}/access.log sent;
   sendfile on;
   tcp_nopush on;
   default_type application/octet-stream;
@@ -75,6 +76,12 @@ class NginxServer:
                 return
             time.sleep(0.05)
         raise RuntimeError("nginx wrote no pid file; see %s/error.log" % self.prefix)
+
+    def last_logged(self):
+        """The status and the bytes sent, head and body, of the last request answered."""
+        with open(os.path.join(self.prefix, "access.log")) as log:
+            status, sent = log.read().splitlines()[-1].split()
+        return int(status), int(sent)
 
     def stop(self):
         if self.pid is None:

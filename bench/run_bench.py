@@ -23,6 +23,7 @@ sys.path[:0] = [os.path.join(REPO, "bench"), os.path.join(REPO, "tests")]
 import bench_data  # noqa: E402
 import bench_report  # noqa: E402
 import imports_test  # noqa: E402  (reads the installer's import and delay-import tables)
+from cutting_relay import CuttingRelay  # noqa: E402
 from nginx_server import NginxServer  # noqa: E402
 
 MIB = bench_data.MIB
@@ -60,6 +61,7 @@ class BenchProgram:
         self.build = build
         self.exe = os.path.join(build, "bin", "tovarelin_bench.exe")
         self.env = {k: v for k, v in os.environ.items() if "proxy" not in k.lower()}
+        self.env["TOVARELIN_HOST_NETWORK"] = "1"  # nginx listens outside the run
 
     def run(self, *args, timeout=300):
         runner = os.path.join(REPO, "tests", "wine", "run.sh")
@@ -115,6 +117,11 @@ def measure_download(cfg, bench, server, data, work):
     target = os.path.join(work, "download.bin")
     published = published_fields(path, work)
     ours, curl, ceiling, writing, messages, checks = [], [], [], [], [], []
+    resumed, wire = [], []
+    # Under a name the installer takes for a direct link, as DownloadPackage is given it.
+    package = os.path.splitext(path)[0] + ".zip"
+    if not os.path.exists(package):
+        os.link(path, package)
 
     def httpget():
         # The checks throw, and the program reports an error, unless hash and signature hold.
@@ -143,6 +150,26 @@ def measure_download(cfg, bench, server, data, work):
         bench.run("ceiling", url, windows_path(target))
         os.remove(target)
 
+    def cut_and_resumed():
+        # The link breaks at half; the next run asks nginx for the rest and checks the whole.
+        folder = fresh_folder(os.path.join(work, "resume"))
+        with CuttingRelay(server.port, size // 2) as relay:
+            cut = bench.run("resume", relay.url(os.path.basename(package)), windows_path(folder),
+                            *published)
+        expect_size("the cut run's kept part", cut["kept_bytes"], size // 2)
+        got = bench.run("resume", server.url(os.path.basename(package)), windows_path(folder),
+                        *published)
+        status, sent = server.last_logged()
+        if cut["failure"] != "网络请求失败" or got["failure"] or status != 206:
+            raise RuntimeError("cut: %r; resumed: %r, answered %d" % (cut["failure"],
+                                                                        got["failure"], status))
+        expect_size("the resumed run", got["kept_bytes"], size)
+        if got["first_percent"] != 50:
+            raise RuntimeError("the resumed run's bar started at %d" % got["first_percent"])
+        resumed.append(got["seconds"])
+        wire.append((relay.passed + sent) / size)
+        shutil.rmtree(folder)
+
     def curl_o():
         out = subprocess.run(["curl", "--noproxy", "*", "-sS", "-o", target, "-w",
                               "%{size_download} %{time_total}", url],
@@ -157,7 +184,7 @@ def measure_download(cfg, bench, server, data, work):
         # place. The first file written after curl's was often far slower, whoever wrote it:
         # an untimed write goes first.
         pair = [httpget, writing_winhttp] if run % 2 == 0 else [writing_winhttp, httpget]
-        order = [curl_o, raw_winhttp, warm_up] + pair + pair[::-1]
+        order = [curl_o, raw_winhttp, warm_up] + pair + pair[::-1] + [cut_and_resumed]
         log("download %d/%d: %s (%d MiB each)" % (
             run + 1, cfg["download_runs"], ", ".join(f.__name__ for f in order),
             cfg["download_mib"]))
@@ -166,7 +193,8 @@ def measure_download(cfg, bench, server, data, work):
             transfer()
     return {"mib": cfg["download_mib"], "httpget_mib_s": ours, "curl_mib_s": curl,
             "ceiling_mib_s": ceiling, "writing_ceiling_mib_s": writing, "progress_messages": [m for m, _ in messages],
-            "last_percent": [p for _, p in messages], "check_seconds": checks}
+            "last_percent": [p for _, p in messages], "check_seconds": checks,
+            "resumed_seconds": resumed, "wire_per_package": wire}
 
 
 def measure_download_memory(cfg, bench, server, data, work):

@@ -15,13 +15,14 @@ MIB = 1 << 20
 
 
 def results(httpget, ceiling, messages, small_peak, large_peak, size, imports, check,
-            checks=0.2, look=0.1, undo=0.5, held=0.75):
+            checks=0.2, look=0.1, undo=0.5, held=0.75, resumed=4.0, wire=1.01):
     return {
         "host": "h", "cores": 2, "date": "d", "bench_seconds": 1.0,
         "download": {"mib": 512, "httpget_mib_s": httpget, "curl_mib_s": [500.0] * len(httpget),
                      "ceiling_mib_s": [110.0], "writing_ceiling_mib_s": ceiling,
                      "progress_messages": [messages], "last_percent": [100],
-                     "check_seconds": [checks]},
+                     "check_seconds": [checks], "resumed_seconds": [resumed],
+                     "wire_per_package": [1.0, wire]},
         # Keys as JSON gives them back: strings, and "1024" sorts before "16" as text.
         "download_memory": {"peak_working_set": {"16": small_peak, "1024": large_peak}},
         "extraction": {"files": 3, "bytes": MIB, "packed_bytes": MIB,
@@ -55,7 +56,8 @@ class Verdicts(unittest.TestCase):
                             ("httpget_vs_ceiling", "progress_messages", "download_memory",
                              "extraction_vs_unzip", "check_vs_extraction", "installer_size",
                              "installer_imports", "checks_vs_download", "look_full",
-                             "switch_commit", "switch_undo", "switch_held")))
+                             "switch_commit", "switch_undo", "switch_held",
+                             "resume_vs_download", "resume_wire")))
         cases = [
             ({"httpget": [94.9]}, "httpget_vs_ceiling"),
             ({"messages": 102}, "progress_messages"),
@@ -64,6 +66,8 @@ class Verdicts(unittest.TestCase):
             ({"look": 0.101}, "look_full"),  # a fifth of the 500 ms pause
             ({"undo": 0.51}, "switch_undo"),  # against the 2 s extraction before it
             ({"held": 0.76}, "switch_held"),  # against the 3 s extraction before it
+            ({"resumed": 4.32}, "resume_vs_download"),  # 512 MiB at 95 MiB/s: 5.39 s whole
+            ({"wire": 1.0101}, "resume_wire"),
             ({"large_peak": 28 * MIB}, "download_memory"),
             ({"size": 200 * 1024 + 1}, "installer_size"),
             ({"imports": ["KERNEL32.dll", "libstdc++-6.dll"]}, "installer_imports"),
