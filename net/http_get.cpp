@@ -99,7 +99,8 @@ std::wstring QueryValidator(HINTERNET request) {
   return etag.starts_with(L"W/") ? std::wstring() : etag;
 }
 
-// Whether a 206 carries exactly the rest of the kept body, and says so twice.
+// Whether a 206 carries exactly the rest of the kept body: its Content-Range and its
+// Content-Length both say so.
 bool RestFollows(HINTERNET request, const KeptBody& kept, uint64_t announcedLength) {
   const auto range = ReadContentRange(QueryHeader(request, WINHTTP_QUERY_CONTENT_RANGE));
   return range && range->first == kept.offset && range->total == kept.total &&
