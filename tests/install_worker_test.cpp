@@ -648,8 +648,8 @@ TEST_F(InstallWorkerTest, TheNextPressContinuesADownloadCutShortOnlyWhereItCanBe
   const std::string kept = "bytes=" + std::to_string(cut) + "- ";
   static constexpr char kCutShort[] = "网络请求失败";
   // The bytes under an ETag, or under a date, for which the server ignores ranges.
-  const auto body = [](const std::string& bytes, const char* validator) {
-    HttpResponse response = HttpResponse::Body(bytes);
+  const auto body = [](const std::string& bytes, const char* validator, int status = 200) {
+    HttpResponse response = HttpResponse::Body(bytes, status);
     response.headers = {{validator[0] == '"' ? "ETag" : "Last-Modified", validator}};
     return response;
   };
@@ -670,14 +670,12 @@ TEST_F(InstallWorkerTest, TheNextPressContinuesADownloadCutShortOnlyWhereItCanBe
   EXPECT_EQ(60u, window_.Progress().at(shown)) << "the bar starts where the download stopped";
   EXPECT_EQ("library", ReadBytes(InstallFolder() + L"\\bin\\app.dll"));
   EXPECT_FALSE(PathExists(InstallFolder() + L"\\_download"));
-
   // Another package published since: downloaded whole.
   script_.packageSha256 = Sha256Hex(v1);
   press(body(v1, "\"1\""), kCutShort);
-  script_.packageBytes = Package(" v2");
-  script_.packageSha256 = Sha256Hex(script_.packageBytes);
-  script_.packageSignature = PackageSigner().Sign(script_.packageBytes);
-  const std::string v2 = script_.packageBytes;
+  const std::string v2 = script_.packageBytes = Package(" v2");
+  script_.packageSha256 = Sha256Hex(v2);
+  script_.packageSignature = PackageSigner().Sign(v2);
   EXPECT_EQ(" ", press(body(v2, "\"2\"")));
   EXPECT_EQ("library v2", ReadBytes(InstallFolder() + L"\\bin\\app.dll"));
   // A server that ignores ranges sends the whole.
@@ -686,9 +684,9 @@ TEST_F(InstallWorkerTest, TheNextPressContinuesADownloadCutShortOnlyWhereItCanBe
   EXPECT_EQ(kept + date, press(body(v2, date)));
   // A 206 for another start fails, and the next press starts from zero.
   press(body(v2, "\"2\""), kCutShort);
-  HttpResponse elsewhere = HttpResponse::Body(v2.substr(1), 206);
-  elsewhere.headers = {{"Content-Range", "bytes 1-" + std::to_string(v2.size() - 1) + "/" +
-                                             std::to_string(v2.size())}};
+  HttpResponse elsewhere = body(v2.substr(1), "\"2\"", 206);
+  const std::string last = std::to_string(v2.size() - 1), size = std::to_string(v2.size());
+  elsewhere.headers.push_back({"Content-Range", "bytes 1-" + last + "/" + size});
   EXPECT_EQ(kept + "\"2\"", press(elsewhere, "服务器返回错误"));
   EXPECT_TRUE(ListTree(InstallFolder() + L"\\_download").empty());
   EXPECT_EQ(" ", press(body(v2, "\"2\"")));
@@ -696,10 +694,7 @@ TEST_F(InstallWorkerTest, TheNextPressContinuesADownloadCutShortOnlyWhereItCanBe
   script_.copy = Copy::kFails;
   press(body(v2, "\"2\""), "解压安装包失败");
   script_.copy = Copy::kOurReader;
-  const size_t requests = server.requests().size();
-  ExpectSuccess(steps);
-  EXPECT_EQ(requests, server.requests().size());
-
+  press(HttpResponse::Body("", 500));  // a success only without a request
   // With the key and no hash, the rest of another package under the same ETag: refused whole.
   script_.packageSha256.clear();
   press(body(v2, "\"2\""), kCutShort);

@@ -204,7 +204,6 @@ TEST_F(Installation, TheNextStartContinuesTheDownloadOfAnInstallerThatWasEnded) 
   }
   const std::wstring folder = InstallFolderOn(L'C');
   const size_t kept = ReadBytes(folder + L"\\_download\\Tovarelin.zip").size();
-  std::printf("kept %zu of %zu bytes\n", kept, package.size());
   InstallerProcess next;
   ASSERT_TRUE(next.window());
   next.PressButton();

@@ -1,6 +1,4 @@
 // The Content-Range of a 206 answer, which says where the body it carries goes.
-#include <string>
-
 #include "net/content_range.h"
 #include "tests/fuzz/fuzz_support.h"
 

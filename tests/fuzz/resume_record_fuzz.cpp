@@ -6,9 +6,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text = Bytes(data, size);
   const std::optional<ResumeRecord> record = ReadResumeRecord(text);
-  if (record) {
+  if (record)
     FUZZ_CHECK(FormatResumeRecord(record->validator, record->total, record->sha256,
                                   record->signature) == text);
-  }
   return 0;
 }

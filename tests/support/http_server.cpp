@@ -92,20 +92,17 @@ const char* Reason(int status) {
 
 // The answer to a request for a range, as HttpResponse says.
 HttpResponse AnswerRange(const HttpRequest& request, HttpResponse response) {
-  const auto etag = std::find_if(response.headers.begin(), response.headers.end(),
-                                 [](const auto& header) { return header.first == "ETag"; });
-  const std::string range = request.Header("Range");
-  if (response.status != 200 || etag == response.headers.end() || range.rfind("bytes=", 0) != 0 ||
-      range.back() != '-' ||
-      (request.HasHeader("If-Range") && request.Header("If-Range") != etag->second))
+  std::string etag, body, range = request.Header("Range");
+  for (const auto& [key, value] : response.headers) etag = key == "ETag" ? value : etag;
+  if (response.status != 200 || etag.empty() || range.rfind("bytes=", 0) != 0 ||
+      range.back() != '-' || (request.HasHeader("If-Range") && request.Header("If-Range") != etag))
     return response;
-  std::string body;
   for (const std::string& piece : response.pieces) body += piece;
-  const std::string from = range.substr(6, range.size() - 7);
-  const std::string last = std::to_string(body.size() - 1), size = std::to_string(body.size());
+  const std::string from = range.substr(6, range.size() - 7), size = std::to_string(body.size());
   response.status = 206;
   response.pieces = {body.substr(std::stoull(from))};
-  response.headers.emplace_back("Content-Range", "bytes " + from + "-" + last + "/" + size);
+  response.headers.emplace_back("Content-Range", "bytes " + from + "-" +
+                                std::to_string(body.size() - 1) + "/" + size);
   return response;
 }
 
