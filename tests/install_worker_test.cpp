@@ -261,10 +261,9 @@ void FakePause(DWORD ms) {
   PauseDispatching(g_script->realPauseMs);
 }
 
-const InstallSteps kFakeSteps = {FakeSettings,      FakeDownload, FakeExtract,
-                                 FindProductExecutable, FakeShortcut, FakeMove,
-                                 {FakeReadSecurity, FakeProtect}, FakePause,
-                                 kSearchAttempts,   kPackagePublicKey};
+const InstallSteps kFakeSteps = {FakeSettings, FakeDownload, FakeExtract, FindProductExecutable,
+                                 FakeShortcut, FakeMove, {FakeReadSecurity, FakeProtect},
+                                 FakePause,    kSearchAttempts, kPackagePublicKey};
 
 class InstallWorkerTest : public ::testing::Test {
  protected:
