@@ -160,10 +160,9 @@ struct Script {
 Script* g_script = nullptr;
 
 SecurityDescriptor FromSddl(const std::wstring& sddl) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor,
-                                                       nullptr);
-  return SecurityDescriptor(descriptor);
+  PSECURITY_DESCRIPTOR made = nullptr;
+  ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &made, {});
+  return SecurityDescriptor(made);
 }
 
 DownloaderSettings FakeSettings() {
@@ -695,27 +694,23 @@ TEST(WorkingFolder, IsTheFolderBeforeTheLastSeparator) {
   EXPECT_EQ(L"I", WorkingFolderFor(L"霁岚舟.exe", L"I"));
 }
 
-// On descriptors as SDDL spells them, for the account S-1-5-21-1-2-3-1000.
+// On SDDL as Windows writes it, for the account S-1-5-21-1-2-3-1000.
 TEST(FolderPermissions, OnlyTrustedOwnersAndTheProtectedFourEntriesAreAccepted) {
-  const std::wstring me = L"S-1-5-21-1-2-3-1000", users = L"(A;OICI;0x1200a9;;;BU)";
-  const std::wstring ours = L"(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + me + L")" + users;
-  const struct {
-    std::wstring sddl;
-    bool ownerAccepted, daclOurs;
-  } kCases[] = {
-      {L"O:" + me + L"D:P" + ours, true, true},
-      {L"O:BAD:PAI" + users + ours.substr(0, ours.size() - users.size()), true, true},
-      {L"O:SYD:" + ours, true, false},
-      {L"O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464D:P" + ours +
-           L"(A;OICI;FA;;;AU)", true, false},
+  const std::wstring me = L"S-1-5-21-1-2-3-1000", mine = L"O:" + me + L"D:P";
+  const std::wstring rest = L"(A;OICI;FA;;;BA)(A;OICI;FA;;;" + me + L")(A;OICI;0x1200a9;;;BU)";
+  const struct { std::wstring sddl; bool ownerAccepted, daclOurs; } kCases[] = {
+      {mine + L"(A;OICI;FA;;;SY)" + rest, true, true},
+      {L"O:BAD:PAI" + rest + L"(A;OICI;FA;;;SY)", true, true},  // in another order
+      {L"O:SYD:(A;OICI;FA;;;SY)" + rest, true, false},          // not protected
+      {L"O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464D:P(A;OICI;FA;;;SY)" +
+           rest + L"(A;OICI;FA;;;AU)", true, false},
       {L"O:S-1-5-21-1-2-3-1001D:(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1301bf;;;AU)(A;ID;0x1200a9;;;BU)",
-       false, false},
+       false, false},                                           // the Windows 10 root's
       {L"O:BUD:P", false, false},
-      {L"O:" + me + L"D:P(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)(A;OICI;GA;;;" + me + L")" + users, true,
-       false},
-      {L"O:" + me + L"D:P(D;OICI;FA;;;SY)" + ours.substr(16), true, false},
-      {L"O:" + me + L"D:P(A;OICI;FA;;;BA)" + ours.substr(16), true, false},
-      {L"O:" + me + L"D:P(A;CI;FA;;;SY)" + ours.substr(16), true, false},
+      {mine + L"(A;OICI;GA;;;SY)" + rest, true, false},
+      {mine + L"(D;OICI;FA;;;SY)" + rest, true, false},
+      {mine + L"(A;OICI;FA;;;BA)" + rest, true, false},
+      {mine + L"(A;CI;FA;;;SY)" + rest, true, false},
   };
   PSID sid = nullptr;
   ASSERT_TRUE(ConvertStringSidToSidW(me.c_str(), &sid));
@@ -726,7 +721,7 @@ TEST(FolderPermissions, OnlyTrustedOwnersAndTheProtectedFourEntriesAreAccepted) 
     EXPECT_EQ(c.ownerAccepted, IsAcceptedOwner(descriptor.get(), sid)) << WideToUtf8(c.sddl);
     EXPECT_EQ(c.daclOurs, IsInstallFolderDacl(descriptor.get(), sid)) << WideToUtf8(c.sddl);
   }
-  // No owner and a NULL DACL (Wine's SDDL reader makes NO_ACCESS_CONTROL an empty one).
+  // No owner, and a NULL DACL: Wine's SDDL reader makes NO_ACCESS_CONTROL an empty one.
   SECURITY_DESCRIPTOR bare;
   InitializeSecurityDescriptor(&bare, SECURITY_DESCRIPTOR_REVISION);
   SetSecurityDescriptorDacl(&bare, TRUE, nullptr, FALSE);
