@@ -59,12 +59,16 @@ inline void CloseCngAlgorithm(BCRYPT_ALG_HANDLE algorithm) {
 }
 inline void ReleaseScreenDc(HDC dc) { ReleaseDC(nullptr, dc); }
 inline void FreeGlobalString(LPWSTR text) { GlobalFree(text); }
+inline void FreeLocal(void* memory) { LocalFree(memory); }
 
 using FileHandle = UniqueHandle<InvalidValueHandleTraits<CloseHandle>>;  // CreateFileW
 using FindHandle = UniqueHandle<InvalidValueHandleTraits<FindClose>>;    // FindFirstFileW
 using KernelHandle = UniqueHandle<NullHandleTraits<HANDLE, CloseHandle>>;  // threads, events
 using WinHttpHandle = UniqueHandle<NullHandleTraits<HINTERNET, WinHttpCloseHandle>>;
 using GlobalString = UniqueHandle<NullHandleTraits<LPWSTR, FreeGlobalString>>;  // from WinHTTP
+// What the security functions allocate for the caller to LocalFree: descriptors, SID texts.
+template <typename T>
+using LocalMemory = UniqueHandle<NullHandleTraits<T, FreeLocal>>;
 using CryptProvider = UniqueHandle<NullHandleTraits<HCRYPTPROV, ReleaseCryptProvider>>;
 using CryptHash = UniqueHandle<NullHandleTraits<HCRYPTHASH, CryptDestroyHash>>;
 using CngAlgorithm = UniqueHandle<NullHandleTraits<BCRYPT_ALG_HANDLE, CloseCngAlgorithm>>;

@@ -15,6 +15,7 @@
 #include "common/wait.h"
 #include "install/failure_texts.h"
 #include "install/find_executable.h"
+#include "install/folder_permissions.h"
 #include "install/install_worker_internal.h"
 #include "install/package_checks.h"
 #include "install/package_tree.h"
@@ -33,8 +34,9 @@ constexpr int kInUseAttempts = 6;     // a scanner's moment, not a running progr
 constexpr int kRemovalAttempts = 20;  // the shell may hold the package after its copy
 
 const InstallSteps kInstallSteps = {
-    FetchDownloaderSettings, DownloadPackage, ExtractZipToFolder, FindProductExecutable,
-    CreateDesktopShortcut,   MovePath,        PauseDispatching,   kSearchAttempts,
+    FetchDownloaderSettings, DownloadPackage, ExtractZipToFolder,
+    FindProductExecutable,   CreateDesktopShortcut, MovePath,
+    {ReadItemSecurity, ProtectFolder}, PauseDispatching, kSearchAttempts,
     kPackagePublicKey,
 };
 
@@ -108,7 +110,10 @@ void RunInstallation(const InstallSteps& steps) {
   CheckPublishedSha256(settings.package_sha256, kRequirePackageSha256);
   const auto signature = ReadPublishedSignature(settings, steps.packageKey);
 
-  const InstallFolders folders(InstallFolderForDrive(SelectedDriveRoot()));
+  const std::wstring driveRoot = SelectedDriveRoot();
+  const InstallFolders folders(InstallFolderForDrive(driveRoot));
+  // The folder is made the person's before anything in it is settled, removed or downloaded.
+  SecureInstallFolder(driveRoot, folders, steps.security);
   const auto pause = [&] { steps.pause(kPauseMs); };
   // A run cut short in its switch left the folder between two versions: it is made whole first.
   {
@@ -116,7 +121,6 @@ void RunInstallation(const InstallSteps& steps) {
     SettleSwitch(folders, steps.move, pause);
   }
   RemoveEarlierPackages(folders);
-  CreateDirectoryW(folders.install.c_str(), nullptr);
   CreateDirectoryW(folders.download.c_str(), nullptr);
 
   const DownloadedPackage package =

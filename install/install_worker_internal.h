@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "install/extract.h"
+#include "install/folder_permissions.h"
 #include "install/tree_switch.h"
 #include "net/package_download.h"
 #include "net/settings.h"
@@ -25,6 +26,8 @@ struct InstallSteps {
   void (*createShortcut)(const std::wstring& executablePath, const std::wstring& workingFolder);
   // The renames that switch the installed version, and undo the switch.
   MoveStep move;
+  // Reading the owners in the installation folder, and replacing its DACL.
+  FolderSecuritySteps security;
   // The waits for the shell's copy, for files in use and for the removal of the downloads
   // pause through this, 500 ms at a time.
   void (*pause)(DWORD milliseconds);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -19,6 +20,7 @@
 #include "common/wait.h"
 #include "install/extract.h"
 #include "install/find_executable.h"
+#include "install/folder_permissions_internal.h"
 #include "install/install_worker_internal.h"
 #include "support/files.h"
 #include "support/install_scenario.h"
@@ -137,6 +139,8 @@ struct Script {
   std::optional<std::wstring> packageSignature;  // none: the publisher's, of packageBytes
   std::string downloadedBytes;  // what arrives instead of packageBytes, when not empty
   std::wstring link = L"https://host/p.zip";
+  std::wstring ownedByAnother;  // the path whose owner reads as another account's
+  bool protectRefused = false;
 
   std::wstring downloadFolderSeen;
   std::wstring extractedInto;
@@ -153,8 +157,15 @@ struct Script {
   std::optional<HeldOpen> held;
   std::wstring shortcutTarget, shortcutFolder;
   std::string lastFileAtShortcut;
+  std::wstring protectedFolder;
 };
 Script* g_script = nullptr;
+
+SecurityDescriptor FromSddl(const std::wstring& sddl) {
+  PSECURITY_DESCRIPTOR made = nullptr;
+  ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &made, {});
+  return SecurityDescriptor(made);
+}
 
 DownloaderSettings FakeSettings() {
   const Script& script = *g_script;
@@ -239,14 +250,23 @@ bool FakeMove(const std::wstring& from, const std::wstring& to) {
   if (script.moves == script.endAfterMove) throw ProcessEnded();
   return moved;
 }
+// Under Wine every owner is the running account: another's is played here.
+SecurityDescriptor FakeReadSecurity(const std::wstring& path) {
+  return path == g_script->ownedByAnother ? FromSddl(L"O:S-1-5-21-7-7-7-1001")
+                                          : ReadItemSecurity(path);
+}
+bool FakeProtect(const std::wstring& folder, PACL dacl) {
+  g_script->protectedFolder = folder;
+  return !g_script->protectRefused && ProtectFolder(folder, dacl);
+}
 void FakePause(DWORD ms) {
   g_script->pauses.push_back(ms);
   PauseDispatching(g_script->realPauseMs);
 }
 
 const InstallSteps kFakeSteps = {FakeSettings, FakeDownload, FakeExtract, FindProductExecutable,
-                                 FakeShortcut, FakeMove,     FakePause,   kSearchAttempts,
-                                 kPackagePublicKey};
+                                 FakeShortcut, FakeMove, {FakeReadSecurity, FakeProtect},
+                                 FakePause,    kSearchAttempts, kPackagePublicKey};
 
 class InstallWorkerTest : public ::testing::Test {
  protected:
@@ -430,8 +450,8 @@ TEST_F(InstallWorkerTest, AnExceptionWithoutTextStillReportsAFailure) {
   };
   static const InstallSteps silentSteps = {
       FakeSettings, FakeDownload, FakeExtract, FindProductExecutable,
-      [](const std::wstring&, const std::wstring&) { throw Silent(); }, FakeMove, FakePause,
-      kSearchAttempts, kPackagePublicKey};
+      [](const std::wstring&, const std::wstring&) { throw Silent(); }, FakeMove,
+      {FakeReadSecurity, FakeProtect}, FakePause, kSearchAttempts, kPackagePublicKey};
   const auto done = Run(silentSteps);
   ASSERT_EQ(1u, done.size());
   EXPECT_EQ(0u, done[0].wParam);
@@ -713,6 +733,29 @@ TEST_F(InstallWorkerTest, TheNextPressContinuesADownloadCutShortOnlyWhereItCanBe
   EXPECT_EQ(" ", press(body(v2, "\"2\"")));
 }
 
+// What another account owns in the folder, and the reinstall would keep, may have been planted and
+// can be changed again by its owner: refused before anything is downloaded or changed, owners
+// before the DACL. So is a DACL that cannot be replaced. What the last installation placed goes.
+TEST_F(InstallWorkerTest, AnotherAccountsItemIsRefusedUnlessTheReinstallReplacesIt) {
+  ExpectSuccess();
+  WriteBytes(InstallFolder() + L"\\notes.txt", "mine");
+  const auto version1 = InstalledTree();
+  script_.packageBytes = Package(" v2");
+  for (const std::wstring other : {L"", L"\\notes.txt", L"\\bin", L"refused"}) {
+    script_.protectRefused = other == L"refused";
+    script_.ownedByAnother = script_.protectRefused ? L"" : InstallFolder() + other;
+    script_.downloadFolderSeen = script_.protectedFolder = L"";
+    ExpectFailure("安装目录属于其他用户，请选择其他磁盘");
+    EXPECT_EQ(version1, InstalledTree()) << WideToUtf8(other);
+    EXPECT_TRUE(script_.downloadFolderSeen.empty() && !PathExists(InstallFolder() + L"\\_download"));
+    EXPECT_EQ(script_.protectRefused ? InstallFolder() : L"", script_.protectedFolder);
+  }
+  script_.protectRefused = false;
+  script_.ownedByAnother = InstallFolder() + L"\\bin\\app.dll";
+  ExpectSuccess();
+  EXPECT_EQ("library v2", ReadBytes(InstallFolder() + L"\\bin\\app.dll"));
+}
+
 // What neither the shell nor our reader could finish is refused before either starts.
 TEST_F(InstallWorkerTest, PackagesThatCannotBeFinishedAreRefusedBeforeExtraction) {
   script_.copy = Copy::kWhole;
@@ -731,4 +774,39 @@ TEST(WorkingFolder, IsTheFolderBeforeTheLastSeparator) {
   EXPECT_EQ(L"C:\\Tovarelin\\bin", WorkingFolderFor(L"C:\\Tovarelin\\bin\\霁岚舟.exe", L"I"));
   EXPECT_EQ(L"C:\\Tovarelin\\a/b", WorkingFolderFor(L"C:\\Tovarelin\\a/b/霁岚舟.exe", L"I"));
   EXPECT_EQ(L"I", WorkingFolderFor(L"霁岚舟.exe", L"I"));
+}
+
+// On SDDL as Windows writes it, for the account S-1-5-21-1-2-3-1000.
+TEST(FolderPermissions, OnlyTrustedOwnersAndTheProtectedFourEntriesAreAccepted) {
+  const std::wstring me = L"S-1-5-21-1-2-3-1000", mine = L"O:" + me + L"D:P";
+  const std::wstring rest = L"(A;OICI;FA;;;BA)(A;OICI;FA;;;" + me + L")(A;OICI;0x1200a9;;;BU)";
+  const struct { std::wstring sddl; bool ownerAccepted, daclOurs; } kCases[] = {
+      {mine + L"(A;OICI;FA;;;SY)" + rest, true, true},
+      {L"O:BAD:PAI" + rest + L"(A;OICI;FA;;;SY)", true, true},  // in another order
+      {L"O:SYD:(A;OICI;FA;;;SY)" + rest, true, false},          // not protected
+      {L"O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464D:P(A;OICI;FA;;;SY)" +
+           rest + L"(A;OICI;FA;;;AU)", true, false},
+      {L"O:S-1-5-21-1-2-3-1001D:(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1301bf;;;AU)(A;ID;0x1200a9;;;BU)",
+       false, false},                                           // the Windows 10 root's
+      {L"O:BUD:P", false, false},
+      {mine + L"(A;OICI;GA;;;SY)" + rest, true, false},
+      {mine + L"(D;OICI;FA;;;SY)" + rest, true, false},
+      {mine + L"(A;OICI;FA;;;BA)" + rest, true, false},
+      {mine + L"(A;CI;FA;;;SY)" + rest, true, false},
+  };
+  PSID sid = nullptr;
+  ASSERT_TRUE(ConvertStringSidToSidW(me.c_str(), &sid));
+  const LocalMemory<PSID> account(sid);
+  for (const auto& c : kCases) {
+    const SecurityDescriptor descriptor = FromSddl(c.sddl);
+    ASSERT_TRUE(descriptor) << WideToUtf8(c.sddl);
+    EXPECT_EQ(c.ownerAccepted, IsAcceptedOwner(descriptor.get(), sid)) << WideToUtf8(c.sddl);
+    EXPECT_EQ(c.daclOurs, IsInstallFolderDacl(descriptor.get(), sid)) << WideToUtf8(c.sddl);
+  }
+  // No owner, and a NULL DACL: Wine's SDDL reader makes NO_ACCESS_CONTROL an empty one.
+  SECURITY_DESCRIPTOR bare;
+  InitializeSecurityDescriptor(&bare, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&bare, TRUE, nullptr, FALSE);
+  SetSecurityDescriptorControl(&bare, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+  EXPECT_FALSE(IsAcceptedOwner(&bare, sid) || IsInstallFolderDacl(&bare, sid));
 }

@@ -1,10 +1,14 @@
 // Whole installations through the real window: the roads that end with the product installed.
 #include <gtest/gtest.h>
+#include <sddl.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/main_window.h"
 #include "common/code_pages.h"
+#include "common/handles.h"
 #include "support/files.h"
 #include "support/install_scenario.h"
 #include "support/window_driver.h"
@@ -23,6 +27,42 @@ std::string EscapeSlashes(std::string json) {
 }
 
 std::string Narrow(const std::wstring& ascii) { return std::string(ascii.begin(), ascii.end()); }
+
+// The wineserver's trace of this run, where tests/wine/run.sh writes it (TOVARELIN_SERVER_TRACE,
+// a Linux path; Z: is /): a line for each request and reply, with the descriptor it carries.
+std::string ServerTrace() {
+  const char* path = std::getenv("TOVARELIN_SERVER_TRACE");
+  std::wstring windowsPath = L"Z:" + Utf8ToWide(path ? path : "");
+  std::replace(windowsPath.begin(), windowsPath.end(), L'/', L'\\');
+  return ReadBytes(windowsPath);
+}
+
+// The line around the position, and whether it holds every part.
+std::string LineAt(const std::string& text, size_t at) {
+  const size_t start = text.rfind('\n', at) + 1;
+  return text.substr(start, text.find('\n', at) - start);
+}
+bool Holds(const std::string& line, std::initializer_list<std::string> parts) {
+  return std::all_of(parts.begin(), parts.end(),
+                     [&](const std::string& part) { return line.find(part) != line.npos; });
+}
+
+// The installation folder's DACL as the trace spells it, for the account this test runs as.
+std::string FolderDaclInTrace() {
+  HANDLE token = nullptr;
+  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+  const KernelHandle owned(token);
+  alignas(TOKEN_USER) BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  DWORD size = 0;
+  LPWSTR account = nullptr;
+  GetTokenInformation(token, TokenUser, user, sizeof user, &size);
+  ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &account);
+  const LocalMemory<LPWSTR> text(account);
+  const std::string allowed = "{type=ACCESS_ALLOWED,flags=3,mask=";
+  return "dacl={" + allowed + "1f01ff,sid=S-1-5-18}," + allowed + "1f01ff,sid=S-1-5-32-544}," +
+         allowed + "1f01ff,sid=" + WideToUtf8(account ? account : L"?") + "}," + allowed +
+         "1200a9,sid=S-1-5-32-545}";
+}
 
 void EndProcessOf(HWND window) {
   DWORD processId = 0;
@@ -165,11 +205,17 @@ TEST_F(Installation, ParserErrorFallsBackToTheShareLink) {
   ExpectProductInstalledIn(InstallFolderOn(L'C'));
 }
 
+// The wineserver's trace shows what the installer asks Windows for its folder: the first run makes
+// it in one call with the protected DACL, before anything below it; the second replaces the DACL
+// it finds (Wine keeps none, so the one read back is never ours) before it downloads. Wine's
+// SetNamedSecurityInfoW sends the parent's inheritable entries after ours, marked inherited (13);
+// Windows adds none to a protected DACL.
 TEST_F(Installation, HtmlInsteadOfZipIsRefusedThenASecondPressSucceeds) {
   const std::string page = "<html><body>share page</body></html>";
   ScriptedServer& files = ServePackage(HttpResponse::Body(page));
   InstallerProcess installer;
   ASSERT_TRUE(installer.window());
+  const size_t firstRun = ServerTrace().size();
   installer.PressButton();
   ExpectFailure(installer, L"下载的安装包不是 zip 压缩包");
   const std::wstring downloads = InstallFolderOn(L'C') + L"\\_download";
@@ -180,6 +226,7 @@ TEST_F(Installation, HtmlInsteadOfZipIsRefusedThenASecondPressSucceeds) {
   files.Answer(SlowBody(package, 8, 150));
   settings_->Answer(HttpResponse::Body(SettingsJson(
       ClosedPortUrl(), L"", files.url() + L"/files/Tovarelin.zip", L"", Signature(package))));
+  const size_t secondRun = ServerTrace().size();
   installer.PressButton();
   EXPECT_TRUE(WaitUntil([&] { return ReadBytes(downloads + L"\\Tovarelin.zip") != page; }))
       << "the first package stayed";
@@ -188,6 +235,30 @@ TEST_F(Installation, HtmlInsteadOfZipIsRefusedThenASecondPressSucceeds) {
   EXPECT_EQ(2u, settings_->requests().size());
   EXPECT_FALSE(PathExists(downloads)) << "the second run's package took another name";
   EXPECT_TRUE(PathExists(ProductExeIn(InstallFolderOn(L'C'))));
+
+  const std::string trace = ServerTrace(), dacl = FolderDaclInTrace();
+  const std::string folder = R"(name=L"\\??\\C:\\Tovarelin")";
+  const size_t made = trace.find(folder + "}", firstRun);
+  ASSERT_LT(made, secondRun) << "no trace of the folder's creation (TOVARELIN_SERVER_TRACE)";
+  const std::string creation = LineAt(trace, made);
+  EXPECT_TRUE(Holds(creation, {"create_file(", "create=2,", "control=00001004,", dacl + "}}"}))
+      << creation;
+  EXPECT_GT(trace.find(R"(name=L"\\??\\C:\\Tovarelin\\)", firstRun), made);
+  const size_t replaced = trace.find("set_security_object(", secondRun);
+  ASSERT_LT(replaced, trace.size());
+  const std::string set = LineAt(trace, replaced);
+  EXPECT_TRUE(Holds(set, {"security_info=80000004,", dacl})) << set;
+  // On a handle that the same thread opened for the folder.
+  const std::string thread = "\n" + set.substr(0, set.find(' '));
+  const size_t opened = trace.rfind(
+      thread + " create_file() = 0 { " + set.substr(set.find("handle="), 11) + " }", replaced);
+  const std::string request = LineAt(trace, trace.rfind(thread + " ", opened - 1) + 1);
+  EXPECT_TRUE(Holds(request, {"create_file(", folder + "}"})) << request;
+  size_t download = secondRun;  // the download's file, made after
+  while ((download = trace.find(R"(\\_download\\Tovarelin.zip")", download + 1)) < trace.size() &&
+         !Holds(LineAt(trace, download), {"create=5,"})) {}
+  EXPECT_LT(replaced, download);
+  EXPECT_LT(download, trace.size());
 }
 
 // Ended by its id mid-download, as the task manager ends it: the next start asks for the rest.

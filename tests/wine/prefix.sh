@@ -6,6 +6,7 @@
 #                                controls on Windows, which honour the progress bar's colours)
 #   wine_start_xvfb              a private Xvfb; sets DISPLAY
 #   wine_mount_full_drive        a tiny tmpfs behind F: (root only; a no-op otherwise)
+#   wine_trace_server FILE       the prefix's wineserver, tracing every request into FILE
 #   wine_stop                    ends what the functions above started, by id
 # Drive D: is a folder inside the build folder; F: is the same, or a full disk once mounted.
 
@@ -21,6 +22,7 @@ wine_drive_d="$wine_dir/drives/d"
 wine_drive_f="$wine_dir/drives/full"
 wine_prefix_version=3  # raise when the set-up below changes: older prefixes are set up again
 wine_xvfb_pid=
+wine_server_pid=
 wine_full_mounted=
 
 wine_quiet() {
@@ -89,8 +91,15 @@ wine_mount_full_drive() {
   return 0
 }
 
+wine_trace_server() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -f -d1 2>"$1" &
+  wine_server_pid=$!
+}
+
 wine_stop() {
   wineserver -k >/dev/null 2>&1 || true
+  [ -z "$wine_server_pid" ] || { kill "$wine_server_pid"; wait "$wine_server_pid"; } 2>/dev/null || true
   if [ -n "$wine_xvfb_pid" ]; then
     kill "$wine_xvfb_pid" 2>/dev/null
     wait "$wine_xvfb_pid" 2>/dev/null || true

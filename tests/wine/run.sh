@@ -10,6 +10,7 @@
 # environment only: a test program cannot set it for the programs it starts.
 # TOVARELIN_WINDOWS_VERSION (win7, win10, ...) is the Windows version Wine reports to the
 # program: set for its name under HKCU\Software\Wine\AppDefaults, for this run only.
+# TOVARELIN_SERVER_TRACE (a Linux path) receives the wineserver's trace of the run's requests.
 #
 # Where the kernel allows it (root), the run has a network of its own with only a loopback: the
 # tests' servers take fixed ports (the settings server's is built into the installer), and a
@@ -30,6 +31,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/prefix.sh" "$1"
 shift
 wine_prepare_prefix
 trap wine_stop EXIT
+[ -z "${TOVARELIN_SERVER_TRACE:-}" ] || wine_trace_server "$TOVARELIN_SERVER_TRACE"
 if [ -n "${TOVARELIN_WINDOWS_VERSION:-}" ]; then
   version_key="HKCU\\Software\\Wine\\AppDefaults\\$(basename "$1")"
   wine reg add "$version_key" /v Version /d "$TOVARELIN_WINDOWS_VERSION" /f >/dev/null 2>&1
