@@ -226,9 +226,11 @@ std::string Get(const std::wstring& url, const std::wstring& apiKey,
   }
 
   // Created only now, so that a refused answer to a fresh request leaves an existing file as it
-  // was. Only what is left to download needs room.
+  // was. Only what is left to download needs room; a kept body that a whole one replaces gives
+  // its room back.
+  const uint64_t freed = appending ? 0 : std::min(kept.offset, announcedLength);
   RequireFreeSpace(destinationPath.substr(0, destinationPath.find_last_of(L'\\') + 1),
-                   announcedLength);
+                   announcedLength - freed);
   FileHandle file = OpenFileRetrying(destinationPath, GENERIC_READ | GENERIC_WRITE, 0,
                                      appending ? OPEN_EXISTING : CREATE_ALWAYS,
                                      FILE_ATTRIBUTE_NORMAL);

@@ -35,7 +35,7 @@ struct KeptBody {
 using BeforeWriting = FunctionRef<void(const std::wstring& validator, uint64_t total)>;
 
 // HttpGet into a file, continuing the kept body: its rest is asked for with Range and If-Range.
-// A 206 for exactly that rest is appended once the kept bytes have gone through the hash; a 200
+// A 206 for exactly that rest is appended, the hash taking the file from its first byte; a 200
 // replaces the file from its first byte, once beforeWriting has been told; any other answer
 // deletes the file, after beforeWriting, and throws "服务器返回错误".
 void DownloadFile(const std::wstring& url, const std::wstring& apiKey, const std::wstring& path,
